@@ -1,0 +1,20 @@
+// Mipmapped GL textures loaded from PNG files.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct Texture {
+    int32_t width = 0;  // texels
+    int32_t height = 0; // texels
+    uint32_t id = 0;    // GL texture name
+};
+
+// Stores the size, generates a name, binds it and sets clamp-to-edge, trilinear filtering
+// and (where offered) driver-built mipmaps. The texture is left bound.
+void createTexture(Texture& texture, int width, int height);
+// Decodes a PNG into a new texture; null (and the reason in *error) when the file is
+// missing, not a PNG, truncated, corrupt or too large. Needs a current GL context.
+std::unique_ptr<Texture> loadTexture(const char* path, std::string* error = nullptr);
+void enableTexture(const Texture& texture);
+void disableTexture();

@@ -1,0 +1,30 @@
+// Immediate-mode helpers shared by both renderers: lit meshes, text panels, cameras.
+#pragma once
+#include "geometry/mesh.h"
+#include "geometry/vec3.h"
+
+struct Camera {
+    Vec3 eye;
+    Vec3 center;
+    Vec3 up{0, 1, 0};
+    float fovY = 60;       // degrees
+    float aspect = 2.0f;   // of the 1024 x 512 picture
+    float zNear = 0.01f;
+    float zFar = 1000;
+    float roll = 0;        // degrees about world z, after the look-at
+};
+
+// A region of the 512 x 256 text texture, in texels from the first image row down.
+struct TextRect {
+    float left, top, right, bottom;
+};
+extern const TextRect kTextRegion1; // title
+extern const TextRect kTextRegion2; // credits
+extern const TextRect kTextRegion3; // closing line
+
+// Every face as a triangle with its normal recomputed from the current positions.
+void drawMesh(const Mesh& mesh);
+// The region as a quad with its top-left corner at (x, y), one unit per texel.
+void drawTextRect(const TextRect& rect, float x, float y);
+// Loads projection and model-view; leaves GL_MODELVIEW selected.
+void applyCamera(const Camera& camera);

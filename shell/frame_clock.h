@@ -1,0 +1,15 @@
+// The fixed-step clock: 1/60 s steps of music time, ticks and the smooth mojo clock.
+#pragma once
+#include <cstdint>
+
+struct FrameClock {
+    float previousTime = 0; // music time of the previous frame, seconds
+    float accumulator = 0;  // seconds not yet consumed by whole steps; may go negative
+    float mojoBase = 0;     // 0.29 per step taken
+};
+
+// Advances the clock to music time u (seconds): at most 0.25 s per frame, no lower
+// bound, one rounding to single precision per frame. Adds the steps taken to ticks.
+void advanceFrameClock(FrameClock& clock, float u, int32_t& ticks);
+// mojo = accumulator x 60 x 0.29 + mojoBase, in double, rounded once.
+float frameMojo(const FrameClock& clock);

@@ -1,0 +1,11 @@
+// Stand-in data files that tests generate at run time.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// A stereo 440 Hz tone of the given length as Ogg Vorbis at 44100 Hz.
+bool writeToneOgg(const char* path, double seconds);
+// An 8-bit RGBA PNG from width x height x 4 bytes, first row first.
+bool writeRgbaPng(const char* path, int width, int height, const uint8_t* rgba);
+// dir/data/tarnwhistle.ogg (musicSeconds long) and dir/data/texture_text.png (512 x 256).
+bool writeStandInData(const std::string& dir, double musicSeconds);

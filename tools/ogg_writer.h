@@ -1,0 +1,8 @@
+// Encodes interleaved stereo float samples as an Ogg Vorbis file.
+#pragma once
+#include <cstddef>
+
+// samples: frames x 2 floats in -1..1. quality: libvorbisenc VBR quality (-0.1..1).
+// A fixed stream serial number keeps the output reproducible. False on any failure.
+bool writeOggVorbis(const char* path, const float* samples, size_t frames, int rate,
+                    float quality);
