@@ -10,6 +10,8 @@ using MusicClock = double (*)();
 struct FrameLoop {
     FrameClock clock;
     bool runFinished = false;
+    // Called after the frame is rendered and before it is presented (tests read it back).
+    void (*beforeSwap)(DemoState& state) = nullptr;
 };
 
 // Pumps one event, reads the clock, advances ticks and mojo, applies the schedule,
