@@ -13,10 +13,10 @@ struct DemoState {
     bool partChanged = false;
     int32_t variant = 0;
     bool variantChanged = false;
-    float time = 0;   // music time of the frame, seconds
-    int32_t frame = 0; // frames rendered so far
-    int32_t ticks = 0; // whole 1/60 s steps of music time
-    float mojo = 0;    // animation clock, 17.4 per second of music
+    float time = 0;       // music time of the frame, seconds
+    int32_t frame = 0;    // frames rendered so far
+    int32_t ticks = 0;    // whole 1/60 s steps of music time
+    float mojo = 0;       // animation clock, 17.4 per second of music
     RenderTarget target1; // 256 x 128: reduced copy of the last picture
     RenderTarget target2; // 512 x 256: unused by the scenes
     RenderTarget target3; // 1024 x 512: the main part's picture

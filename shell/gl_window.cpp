@@ -1,1 +1,190 @@
-// (being written)
+// The one window on SDL2: start-up question, display mode, GL context, events, swaps.
+#include "shell/gl_window.h"
+#include <GL/glew.h>
+#include <SDL2/SDL.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* const kTitle = "V o r n i c >> Glimwick";
+
+struct {
+    SDL_Window* window = nullptr;
+    SDL_GLContext glContext = nullptr;
+    bool videoStarted = false;        // SDL's video subsystem is ours to quit
+    bool fullscreenRequested = false; // the last creation asked for fullscreen
+    bool quitSeen = false;            // an end request was taken by pumpMessage
+    char error[256] = "";
+} state;
+
+bool fail(const char** error, const char* what) {
+    snprintf(state.error, sizeof state.error, "%s: %s", what, SDL_GetError());
+    if (error)
+        *error = state.error;
+    destroyGlWindow();
+    return false;
+}
+
+// Offscreen and dummy drivers render to nowhere: without an explicit request for one,
+// landing there means there is no display, which must not pass for a running show.
+bool invisibleDriver(const char* driver) {
+    return driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) &&
+           !getenv("SDL_VIDEODRIVER");
+}
+
+// The 1024 x 768 picture onto the largest centred 4:3 area of the drawable (the whole
+// drawable when it is 1024 x 768). The viewport is window-context state that the
+// renderers never change.
+void setPictureViewport(int width, int height) {
+    int drawableW = width, drawableH = height;
+    SDL_GL_GetDrawableSize(state.window, &drawableW, &drawableH);
+    int w = drawableW, h = drawableW * height / width;
+    if (h > drawableH) {
+        h = drawableH;
+        w = drawableH * width / height;
+    }
+    glViewport((drawableW - w) / 2, (drawableH - h) / 2, w, h);
+}
+
+} // namespace
+
+bool askFullscreen() {
+    const SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+    };
+    SDL_MessageBoxData box{};
+    box.flags = SDL_MESSAGEBOX_INFORMATION;
+    box.title = kTitle;
+    box.message = "Fullscreen?";
+    box.numbuttons = 2;
+    box.buttons = buttons;
+    int chosen = -1; // closing the box leaves it at -1: No
+    if (SDL_ShowMessageBox(&box, &chosen) != 0)
+        return false;
+    return chosen == 1;
+}
+
+void registerWindowClass() {
+    state.window = nullptr;
+    state.glContext = nullptr;
+    state.fullscreenRequested = false;
+}
+
+bool createGlWindow(int width, int height, bool fullscreen, const char** error) {
+    state.fullscreenRequested = fullscreen;
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return fail(error, "window: cannot start the video system");
+        state.videoStarted = true;
+    }
+    if (invisibleDriver(SDL_GetCurrentVideoDriver())) {
+        SDL_SetError("no display (SDL fell back to its '%s' video driver)",
+                     SDL_GetCurrentVideoDriver());
+        return fail(error, "window");
+    }
+
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+
+    // Fullscreen only when the display offers 1024 x 768 at 32 bits per pixel; otherwise a
+    // window with its caption. SDL puts the desktop mode back when the window goes.
+    SDL_DisplayMode mode{};
+    bool modeGranted = false;
+    if (fullscreen) {
+        SDL_DisplayMode wanted{};
+        wanted.format = SDL_PIXELFORMAT_RGB888;
+        wanted.w = width;
+        wanted.h = height;
+        modeGranted = SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr && mode.w == width &&
+                      mode.h == height;
+    }
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (modeGranted)
+        flags |= SDL_WINDOW_FULLSCREEN;
+    state.window = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                                    height, flags);
+    if (!state.window)
+        return fail(error, "window: cannot create the window");
+    if (modeGranted && SDL_SetWindowDisplayMode(state.window, &mode) != 0)
+        SDL_SetWindowFullscreen(state.window, 0); // refused: stay windowed
+
+    state.glContext = SDL_GL_CreateContext(state.window);
+    if (!state.glContext)
+        return fail(error, "window: cannot create the GL context");
+    if (SDL_GL_MakeCurrent(state.window, state.glContext) != 0)
+        return fail(error, "window: cannot make the GL context current");
+    glewExperimental = GL_TRUE;
+    GLenum glew = glewInit();
+    if (glew != GLEW_OK) {
+        SDL_SetError("%s", reinterpret_cast<const char*>(glewGetErrorString(glew)));
+        return fail(error, "window: cannot load GL entry points");
+    }
+    setPictureViewport(width, height);
+
+    state.quitSeen = false;
+    SDL_ShowWindow(state.window);
+    SDL_RaiseWindow(state.window);
+    return true;
+}
+
+void destroyGlWindow() {
+    if (state.glContext) {
+        SDL_GL_MakeCurrent(state.window, nullptr);
+        SDL_GL_DeleteContext(state.glContext);
+        state.glContext = nullptr;
+    }
+    if (state.window) {
+        if (state.fullscreenRequested)
+            SDL_SetWindowFullscreen(state.window, 0); // the desktop's own mode again
+        SDL_DestroyWindow(state.window);
+        state.window = nullptr;
+    }
+    if (state.videoStarted) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        state.videoStarted = false;
+    }
+}
+
+void pumpMessage() {
+    SDL_Event event;
+    if (!SDL_PollEvent(&event))
+        return;
+    switch (event.type) {
+    case SDL_QUIT: // last window closed, Ctrl-C or SIGTERM
+        state.quitSeen = true;
+        break;
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+            state.quitSeen = true;
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (event.key.keysym.sym == SDLK_ESCAPE)
+            state.quitSeen = true;
+        break; // every other key is swallowed
+    default:
+        break;
+    }
+}
+
+bool isRunning() {
+    return !state.quitSeen;
+}
+
+void swapWindowBuffers() {
+    SDL_GL_SwapWindow(state.window);
+}
+
+SDL_Window* glWindowHandle() {
+    return state.window;
+}
