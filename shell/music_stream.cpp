@@ -19,6 +19,7 @@ struct {
     int latencyFrames = 0; // queued in the device after a callback: one buffer
     OggVorbis_File file;
     bool fileOpen = false;
+    bool playing = false; // playMusic has started the device
     int channels = 0;
     char error[320] = "";
 
@@ -98,6 +99,7 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
 void resetMusicSlots() {
     state.device = 0;
     state.fileOpen = false;
+    state.playing = false;
 }
 
 bool initSound(const char** error) {
@@ -152,13 +154,14 @@ int playMusic(bool loop) {
     state.anchorFrames = -double(state.latencyFrames);
     state.anchorCounter = SDL_GetPerformanceCounter();
     state.lastAudible = 0;
+    state.playing = true;
     SDL_UnlockAudioDevice(state.device);
     SDL_PauseAudioDevice(state.device, 0);
     return 0;
 }
 
 double musicTime() {
-    if (!state.device)
+    if (!state.playing)
         return 0;
     SDL_LockAudioDevice(state.device);
     Uint64 now = SDL_GetPerformanceCounter();
@@ -180,6 +183,7 @@ void closeSound() {
     if (state.device) {
         SDL_CloseAudioDevice(state.device); // stops the callback before the file goes
         state.device = 0;
+        state.playing = false;
     }
     if (state.fileOpen) {
         ov_clear(&state.file);

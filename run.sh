@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds and runs the show from the repository root (installs what it needs first).
+set -eu
+cd "$(dirname "$0")"
+tools/install_packages.sh cmake g++ make pkg-config libsdl2-dev libglew-dev libgl-dev \
+    libglu1-mesa-dev libgl1-mesa-dri libvorbis-dev libpng-dev
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
+cmake --build build --target glimwick -j"$(nproc)"
+exec build/glimwick

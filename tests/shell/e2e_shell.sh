@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# The real executable under Xvfb: the start-up question, the window, Escape, a window
+# manager's close request, and start-up failures. Args: GLIMWICK WMCLOSE TESTDATA
+set -u
+exe=$1 wmclose=$2 testdata=$3
+title="V o r n i c >> Glimwick"
+work=$(mktemp -d)
+failures=0 passes=0
+trap 'pkill -P $$ 2>/dev/null; rm -rf "$work"' EXIT
+
+pass() { echo "PASS: $*"; passes=$((passes + 1)); }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# Ids of top-level windows carrying the title, with their sizes: "ID WxH".
+titled_windows() {
+    xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" |
+        sed -E 's/^ *(0x[0-9a-f]+) .*: \(.*\) *([0-9]+x[0-9]+)\+.*/\1 \2/'
+}
+
+wait_for() { # wait_for SECONDS COMMAND...: polls every 0.1 s
+    local tries=$(($1 * 10))
+    shift
+    for _ in $(seq 1 "$tries"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+box_shown() { box=$(titled_windows | head -n 1 | cut -d' ' -f1); [ -n "$box" ]; }
+show_window() { win=$(titled_windows | awk '$2 == "1024x768" {print $1}' | head -n 1); [ -n "$win" ]; }
+exited() { ! kill -0 "$pid" 2>/dev/null; }
+
+# start DIR KEY: runs the show in DIR and answers the question with KEY.
+start() {
+    (cd "$1" && exec "$exe" >"$work/out" 2>"$work/err") &
+    pid=$!
+    if ! wait_for 10 box_shown; then
+        fail "the question box did not appear"
+        return 1
+    fi
+    xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key --window "$box" "$2"
+    if ! wait_for 20 show_window; then
+        fail "no 1024 x 768 window after answering with $2"
+        return 1
+    fi
+}
+
+# The window shows a picture: some pixel of it is not black.
+presents_frames() {
+    import -window "$win" -resize 64x48 txt:- 2>/dev/null | grep -v '^#' |
+        grep -qv -E '#000000|black'
+}
+
+# ends_with SECONDS STATUS: the process ends within SECONDS with STATUS.
+ends_with() {
+    if ! wait_for "$1" exited; then
+        fail "$label: still running after $1 s"
+        kill "$pid" 2>/dev/null
+        return
+    fi
+    wait "$pid"
+    local rc=$?
+    [ "$rc" = "$2" ] && pass "$label: status $rc" || fail "$label: status $rc, wanted $2 ($(cat "$work/err"))"
+}
+
+"$testdata" "$work/show" 30 || { echo "cannot write test data"; exit 1; }
+
+label="Escape"
+if start "$work/show" Escape; then
+    wait_for 10 presents_frames && pass "frames presented" || fail "window stayed black"
+    xdotool windowfocus --sync "$win" 2>/dev/null
+    t0=$(date +%s%N)
+    xdotool key --window "$win" Escape
+    ends_with 5 0
+    elapsed=$((($(date +%s%N) - t0) / 1000000))
+    [ "$elapsed" -lt 1000 ] && pass "Escape ended the run in $elapsed ms" || fail "Escape took $elapsed ms"
+fi
+
+label="Yes refused by the display"
+if start "$work/show" Return; then
+    pass "$label: windowed 1024 x 768"
+    xdotool key --window "$win" Escape
+    ends_with 5 0
+fi
+
+label="window manager close"
+if start "$work/show" Escape; then
+    "$wmclose" "$win"
+    ends_with 5 0
+fi
+
+label="other keys are swallowed"
+if start "$work/show" Escape; then
+    xdotool key --window "$win" a space Return
+    sleep 1
+    exited && fail "$label: the run ended" || pass "$label: still running"
+    kill -TERM "$pid"
+    label="SIGTERM"
+    ends_with 5 0
+fi
+
+# Start-up failures: one line naming what failed, status 1, no window left behind.
+failing_start() { # failing_start DIR NEEDLE
+    (cd "$1" && exec "$exe" >"$work/out" 2>"$work/err") &
+    pid=$!
+    wait_for 10 box_shown && xdotool key --window "$box" Escape
+    ends_with 10 1
+    grep -qF "$2" "$work/err" && pass "$label: message names $2" ||
+        fail "$label: message '$(cat "$work/err")' lacks $2"
+    [ "$(wc -l <"$work/err")" -le 1 ] || fail "$label: more than one line of error"
+    [ -z "$(titled_windows)" ] && pass "$label: no window left" || fail "$label: a window stayed"
+}
+
+mkdir -p "$work/nomusic/data" "$work/noimage/data" "$work/badimage/data" "$work/badmusic/data"
+cp "$work/show/data/texture_text.png" "$work/nomusic/data/"
+cp "$work/show/data/tarnwhistle.ogg" "$work/noimage/data/"
+cp "$work/show/data/tarnwhistle.ogg" "$work/badimage/data/"
+head -c 300 "$work/show/data/texture_text.png" >"$work/badimage/data/texture_text.png"
+cp "$work/show/data/texture_text.png" "$work/badmusic/data/"
+head -c 2000 /dev/urandom >"$work/badmusic/data/tarnwhistle.ogg"
+
+label="no music file" && failing_start "$work/nomusic" "data/tarnwhistle.ogg"
+label="no image file" && failing_start "$work/noimage" "data/texture_text.png"
+label="truncated image" && failing_start "$work/badimage" "data/texture_text.png"
+label="corrupt music" && failing_start "$work/badmusic" "data/tarnwhistle.ogg"
+
+label="no display"
+(cd "$work/show" && DISPLAY= exec "$exe" >"$work/out" 2>"$work/err") &
+pid=$!
+ends_with 10 1
+grep -qi "display" "$work/err" && pass "$label: message says so" || fail "$label: message '$(cat "$work/err")'"
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
