@@ -4,9 +4,9 @@
 #include "geometry/mesh.h"
 #include <memory>
 
-extern std::unique_ptr<Mesh> gModelMesh;       // the model at rest; never modified
-extern std::unique_ptr<Mesh> gDeformedMesh;    // the drawn copy, rewritten by deformMesh
-extern std::unique_ptr<Lattice> gLattice;      // working lattice, bent every main-part frame
-extern std::unique_ptr<Lattice> gRestLattice;  // reference lattice, as setBox placed it
+extern std::unique_ptr<Mesh> gModelMesh;      // the model at rest; never modified
+extern std::unique_ptr<Mesh> gDeformedMesh;   // the drawn copy, rewritten by deformMesh
+extern std::unique_ptr<Lattice> gLattice;     // working lattice, bent every main-part frame
+extern std::unique_ptr<Lattice> gRestLattice; // reference lattice, as setBox placed it
 
 void setupSceneGeometry();
