@@ -13,8 +13,10 @@ struct Texture {
 // Stores the size, generates a name, binds it and sets clamp-to-edge, trilinear filtering
 // and (where offered) driver-built mipmaps. The texture is left bound.
 void createTexture(Texture& texture, int width, int height);
-// Decodes a PNG into a new texture; null (and the reason in *error) when the file is
-// missing, not a PNG, truncated, corrupt or too large. Needs a current GL context.
+// Decodes a PNG into a new texture (RGBA8 when it has any transparency, else RGB8); null,
+// with the reason (not the path) in *error, when the file is missing, not a PNG,
+// truncated, corrupt or over 8192 texels on a side. Needs a current GL context; leaves
+// no texture bound.
 std::unique_ptr<Texture> loadTexture(const char* path, std::string* error = nullptr);
 void enableTexture(const Texture& texture);
 void disableTexture();
