@@ -5,7 +5,7 @@
 struct DemoState;
 
 class Layer {
-public:
+  public:
     virtual ~Layer() = default;
     // Entered and left with the window's context current and its state untouched.
     virtual void draw(DemoState& state) { (void)state; }
@@ -13,7 +13,7 @@ public:
 
 // Up to 256 layers, not owned, drawn in push order; a list inside a list draws in place.
 class LayerList : public Layer {
-public:
+  public:
     static constexpr int kCapacity = 256;
     int32_t count = 0;
     Layer* items[kCapacity] = {};

@@ -7,11 +7,11 @@ struct Camera {
     Vec3 eye;
     Vec3 center;
     Vec3 up{0, 1, 0};
-    float fovY = 60;       // degrees
-    float aspect = 2.0f;   // of the 1024 x 512 picture
+    float fovY = 60;     // degrees
+    float aspect = 2.0f; // of the 1024 x 512 picture
     float zNear = 0.01f;
     float zFar = 1000;
-    float roll = 0;        // degrees about world z, after the look-at
+    float roll = 0; // degrees about world z, after the look-at
 };
 
 // A region of the 512 x 256 text texture, in texels from the first image row down.

@@ -4,3 +4,5 @@
 struct DemoState;
 
 void renderMainPart(DemoState& state);
+// Sets the flash counter back to its program-start value (a full flash on the next frame).
+void resetMainPart();
