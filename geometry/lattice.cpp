@@ -29,22 +29,31 @@ SplitPoints splitPoints(const Vec3 (&points)[64]) {
 }
 
 // The sum over i, j, k of U[i] V[j] W[k] P(i, j, k), factored one axis at a time:
-// 48 + 12 + 3 multiply-adds of short rows per axis instead of 64 full terms.
-Vec3 bezierPoint(const SplitPoints& s, const CubicWeights& u, const CubicWeights& v,
-                 const CubicWeights& w) {
-    float out[3];
-    for (int a = 0; a < 3; ++a) {
-        const float* p = s.axis[a];
-        float alongX[16]; // indexed 4 j + k
-        for (int m = 0; m < 16; ++m)
-            alongX[m] =
-                u.w[0] * p[m] + u.w[1] * p[16 + m] + u.w[2] * p[32 + m] + u.w[3] * p[48 + m];
-        float alongY[4]; // indexed k
-        for (int k = 0; k < 4; ++k)
-            alongY[k] = v.w[0] * alongX[k] + v.w[1] * alongX[4 + k] + v.w[2] * alongX[8 + k] +
-                        v.w[3] * alongX[12 + k];
-        out[a] = w.w[0] * alongY[0] + w.w[1] * alongY[1] + w.w[2] * alongY[2] + w.w[3] * alongY[3];
+// 16 + 4 + 1 four-term sums per coordinate instead of 64 full terms. The three
+// coordinates run side by side so each weight is loaded once per stage.
+inline Vec3 bezierPoint(const SplitPoints& s, const CubicWeights& u, const CubicWeights& v,
+                        const CubicWeights& w) {
+    const float* px = s.axis[0];
+    const float* py = s.axis[1];
+    const float* pz = s.axis[2];
+    float alongX[3][16]; // indexed 4 j + k
+    for (int m = 0; m < 16; ++m) {
+        alongX[0][m] =
+            u.w[0] * px[m] + u.w[1] * px[16 + m] + u.w[2] * px[32 + m] + u.w[3] * px[48 + m];
+        alongX[1][m] =
+            u.w[0] * py[m] + u.w[1] * py[16 + m] + u.w[2] * py[32 + m] + u.w[3] * py[48 + m];
+        alongX[2][m] =
+            u.w[0] * pz[m] + u.w[1] * pz[16 + m] + u.w[2] * pz[32 + m] + u.w[3] * pz[48 + m];
     }
+    float alongY[3][4]; // indexed k
+    for (int a = 0; a < 3; ++a)
+        for (int k = 0; k < 4; ++k)
+            alongY[a][k] = v.w[0] * alongX[a][k] + v.w[1] * alongX[a][4 + k] +
+                           v.w[2] * alongX[a][8 + k] + v.w[3] * alongX[a][12 + k];
+    float out[3];
+    for (int a = 0; a < 3; ++a)
+        out[a] = w.w[0] * alongY[a][0] + w.w[1] * alongY[a][1] + w.w[2] * alongY[a][2] +
+                 w.w[3] * alongY[a][3];
     return {out[0], out[1], out[2]};
 }
 
