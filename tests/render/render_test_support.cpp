@@ -1,0 +1,62 @@
+// Shared pieces of the render tests: the real window for the whole run and pixel reads.
+#include "tests/render/render_test_support.h"
+#include "shell/gl_window.h"
+#include <GL/glew.h>
+#include <cstdlib>
+#include <unistd.h>
+#include <vector>
+
+void GlWindowEnvironment::SetUp() {
+    const char* error = nullptr;
+    ASSERT_TRUE(createGlWindow(1024, 768, false, &error)) << (error ? error : "");
+}
+
+void GlWindowEnvironment::TearDown() {
+    destroyGlWindow();
+}
+
+std::ostream& operator<<(std::ostream& out, const Rgba& c) {
+    return out << "(" << int(c.r) << ", " << int(c.g) << ", " << int(c.b) << ", " << int(c.a)
+               << ")";
+}
+
+Rgba texel(uint32_t name, int x, int y) {
+    GLint previous = 0, width = 0, height = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    std::vector<uint8_t> texels(size_t(width) * size_t(height) * 4 + 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, GLuint(previous));
+    const uint8_t* p = &texels[(size_t(y) * size_t(width) + size_t(x)) * 4];
+    return {p[0], p[1], p[2], p[3]};
+}
+
+Rgba readPixel(int x, int y) {
+    uint8_t p[4] = {};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    return {p[0], p[1], p[2], p[3]};
+}
+
+void drawTexturedSquare() {
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(1, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(1, 1);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, 1);
+    glVertex2f(-1, 1);
+    glEnd();
+}
+
+std::string tempPath(const std::string& name) {
+    const char* dir = getenv("TMPDIR");
+    return std::string(dir ? dir : "/tmp") + "/glimwick-render-" + std::to_string(getpid()) + "-" +
+           name;
+}
