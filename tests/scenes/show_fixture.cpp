@@ -1,0 +1,142 @@
+// The live show for GL tests, with read-back helpers.
+#include "tests/scenes/show_fixture.h"
+#include "geometry/scene_geometry.h"
+#include "shell/demo_state.h"
+#include "shell/gl_window.h"
+#include "tests/support/test_data.h"
+#include <GL/glew.h>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+struct {
+    bool tried = false;
+    std::unique_ptr<DemoState> demo;
+    std::string error;
+} state;
+
+// 512 x 256 texels, transparent except the three regions, each filled with its colour.
+bool writeTextTexture(const std::string& path) {
+    struct Region {
+        int left, top, right, bottom;
+        const uint8_t* colour;
+    } regions[] = {{0, 0, 304, 70, kRegion1Colour},
+                   {0, 70, 248, 157, kRegion2Colour},
+                   {0, 183, 228, 211, kRegion3Colour}};
+    std::vector<uint8_t> rgba(512 * 256 * 4, 0);
+    for (const Region& r : regions)
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                uint8_t* p = &rgba[size_t(y * 512 + x) * 4];
+                p[0] = r.colour[0];
+                p[1] = r.colour[1];
+                p[2] = r.colour[2];
+                p[3] = 255;
+            }
+    return writeRgbaPng(path.c_str(), 512, 256, rgba.data());
+}
+
+const char* errorName(GLenum e) {
+    switch (e) {
+    case GL_INVALID_ENUM:
+        return "GL_INVALID_ENUM";
+    case GL_INVALID_VALUE:
+        return "GL_INVALID_VALUE";
+    case GL_INVALID_OPERATION:
+        return "GL_INVALID_OPERATION";
+    case GL_STACK_OVERFLOW:
+        return "GL_STACK_OVERFLOW";
+    case GL_STACK_UNDERFLOW:
+        return "GL_STACK_UNDERFLOW";
+    case GL_OUT_OF_MEMORY:
+        return "GL_OUT_OF_MEMORY";
+    default:
+        return "other GL error";
+    }
+}
+
+void collectErrors(const char* where, std::vector<std::string>& out) {
+    for (int guard = 0; guard < 16; ++guard) {
+        GLenum e = glGetError();
+        if (e == GL_NO_ERROR)
+            return;
+        out.push_back(std::string(where) + ": " + errorName(e));
+    }
+}
+
+Picture readPixels(int width, int height) {
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.rgba.resize(size_t(width) * height * 4);
+    std::vector<uint8_t> bottomUp(p.rgba.size());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    size_t row = size_t(width) * 4;
+    for (int y = 0; y < height; ++y)
+        std::copy_n(&bottomUp[size_t(height - 1 - y) * row], row, &p.rgba[size_t(y) * row]);
+    return p;
+}
+
+} // namespace
+
+DemoState* openShow(std::string* error) {
+    if (!state.tried) {
+        state.tried = true;
+        const char* why = nullptr;
+        registerWindowClass();
+        if (!createGlWindow(1024, 768, false, &why)) {
+            state.error = why ? why : "cannot create the window";
+        } else {
+            glEnable(GL_POINT_SMOOTH);
+            glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
+            glEnable(GL_LINE_SMOOTH);
+            glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+            glEnable(GL_POLYGON_SMOOTH);
+            glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+            char dir[] = "/tmp/glimwick-scenes-XXXXXX";
+            std::string path = mkdtemp(dir) ? std::string(dir) + "/texture_text.png" : "";
+            auto demo = std::make_unique<DemoState>();
+            if (path.empty() || !writeTextTexture(path))
+                state.error = "cannot write the test text texture";
+            else if (setupDemoResources(*demo, path.c_str(), &state.error)) {
+                setupSceneGeometry();
+                state.demo = std::move(demo);
+            }
+            if (!path.empty()) {
+                unlink(path.c_str());
+                rmdir(dir);
+            }
+        }
+    }
+    if (error)
+        *error = state.error;
+    return state.demo.get();
+}
+
+Picture readWindow() {
+    glReadBuffer(GL_BACK);
+    return readPixels(1024, 768);
+}
+
+Picture readTarget(DemoState& demo, int which, int width, int height) {
+    beginTarget(demo, which, 5);
+    Picture p = readPixels(width, height);
+    endTarget(demo, which, 5);
+    return p;
+}
+
+std::vector<std::string> takeGlErrors(DemoState& demo) {
+    std::vector<std::string> out;
+    collectErrors("window", out);
+    const char* names[] = {"target 1", "target 2", "target 3"};
+    for (int which = 1; which <= 3; ++which) {
+        beginTarget(demo, which, 5);
+        collectErrors(names[which - 1], out);
+        endTarget(demo, which, 5);
+    }
+    return out;
+}
