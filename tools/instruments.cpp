@@ -34,7 +34,7 @@ std::vector<float> kick(const Note& n, Noise& noise) {
     return monoVoice(0.5, [&](double t, size_t) {
         double hz = 50.0 + 120.0 * std::exp(-t / 0.03) + 300.0 * std::exp(-t / 0.003);
         phase += hz / kSampleRate;
-        double body = std::sin(kTwoPi * phase) * std::exp(-t / 0.22);
+        double body = std::sin(kTwoPi * phase) * std::exp(-t / 0.18);
         double click = nextNoise(noise) * std::exp(-t / 0.0015) * 0.25;
         return n.velocity * std::tanh(1.6 * (body + click)) / std::tanh(1.6);
     });

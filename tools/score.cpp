@@ -91,7 +91,7 @@ void bassOffbeat(Score& sc, const Section& s, int from, int to, const Chord& c) 
     for (int i = from; i < to; ++i)
         if (i % 2 == 1)
             add(sc, Instrument::Bass, at(s, i), 0.8 * eighthLength(s),
-                c.bass + 12 + 12 * (i % 4 == 3), 0.42, 0.0, 0.6);
+                c.bass + 12 + 12 * (i % 4 == 3), 1.0, 0.0, 0.6);
 }
 
 void bassLong(Score& sc, const Section& s, double from, double to, const Chord& c,
@@ -134,22 +134,22 @@ void groove(Score& sc, const Section& s, int from, int to) {
     for (int i = from; i < to; ++i) {
         double t = at(s, i);
         if (i % 2 == 0)
-            add(sc, Instrument::Kick, t, 0, 0, 0.85);
+            add(sc, Instrument::Kick, t, 0, 0, 0.7);
         if (i % 8 == 2 || i % 8 == 6)
-            add(sc, Instrument::Clap, t, 0, 0, 0.5, 0.05);
+            add(sc, Instrument::Clap, t, 0, 0, 1.0, 0.05);
         if (i % 2 == 1)
-            add(sc, Instrument::OpenHat, t, 0, 0, 0.16, 0.25, 0.5);
-        add(sc, Instrument::ClosedHat, t, 0, 0, 0.1, -0.3, 0.3);
-        add(sc, Instrument::ClosedHat, t + half, 0, 0, 0.07, -0.3, 0.3);
+            add(sc, Instrument::OpenHat, t, 0, 0, 0.35, 0.25, 0.5);
+        add(sc, Instrument::ClosedHat, t, 0, 0, 0.25, -0.3, 0.3);
+        add(sc, Instrument::ClosedHat, t + half, 0, 0, 0.18, -0.3, 0.3);
     }
 }
 
 // The breakdown's groove: hats and a clap, no kick.
 void lightGroove(Score& sc, const Section& s, int from, int to) {
     for (int i = from; i < to; ++i) {
-        add(sc, Instrument::ClosedHat, at(s, i), 0, 0, i % 2 ? 0.1 : 0.06, -0.3, 0.3);
+        add(sc, Instrument::ClosedHat, at(s, i), 0, 0, i % 2 ? 0.22 : 0.14, -0.3, 0.3);
         if (i % 8 == 6)
-            add(sc, Instrument::Clap, at(s, i), 0, 0, 0.3, 0.05);
+            add(sc, Instrument::Clap, at(s, i), 0, 0, 0.6, 0.05);
     }
 }
 
@@ -161,7 +161,7 @@ void fill(Score& sc, const Section& s, int from, int to, double loudest = 0.6) {
         double t = at(s, from) + k * step;
         double v = 0.2 + (loudest - 0.2) * k / std::max(1, steps - 1);
         if (k >= steps - 2)
-            add(sc, Instrument::Tom, t, 0, k == steps - 2 ? 50 : 45, 0.6,
+            add(sc, Instrument::Tom, t, 0, k == steps - 2 ? 50 : 45, 0.45,
                 k == steps - 2 ? 0.3 : -0.3);
         else
             add(sc, Instrument::Snare, t, 0, 0, v, 0.0, 0.5);
@@ -176,7 +176,7 @@ void hit(Score& sc, double t, double strength, const Chord& c, double gap = 0.06
     add(sc, Instrument::Break, t - gap, gap, 0, 0);
     add(sc, Instrument::Crash, t, 0, 0, 0.3 + 0.35 * strength, 0.0);
     if (strength >= 0.4)
-        add(sc, Instrument::Impact, t, 0, 0, 0.35 + 0.45 * strength);
+        add(sc, Instrument::Impact, t, 0, 0, 0.25 + 0.35 * strength);
     if (strength >= 0.5)
         add(sc, Instrument::Snare, t, 0, 0, 0.5, 0.0, 0.7);
     add(sc, Instrument::Bell, t, 1.0, c.tones[4] + 12, 0.12 + 0.1 * strength, -0.2);
@@ -192,7 +192,7 @@ void bandSection(Score& sc, const Section& s, std::initializer_list<const Chord*
         int from = bar * 8, to = (bar == count - 1) ? s.eighths : from + 8;
         pad(sc, s, from, to, *c, padTone);
         bassOffbeat(sc, s, from, to, *c);
-        arpeggio(sc, s, from, to, *c, 2, 0.55, 0.14);
+        arpeggio(sc, s, from, to, *c, 2, 0.55, 0.18);
         ++bar;
     }
     groove(sc, s, 0, fillFrom);
