@@ -167,27 +167,27 @@ static_assert(kTables.faces[3 * kModelFaceCount - 1] == kModelVertexCount - 2,
 
 // The exported tables must be plain arrays, so the constexpr tables above are spread
 // into brace lists ten entries at a time (a hundred for the longer runs).
-#define GW_SPREAD10(t, n)                                                                          \
+// clang-format off
+#define GW_SPREAD10(t, n) \
     t[n], t[n + 1], t[n + 2], t[n + 3], t[n + 4], t[n + 5], t[n + 6], t[n + 7], t[n + 8], t[n + 9],
-#define GW_SPREAD100(t, n)                                                                         \
-    GW_SPREAD10(t, n)                                                                              \
-    GW_SPREAD10(t, n + 10) GW_SPREAD10(t, n + 20) GW_SPREAD10(t, n + 30) GW_SPREAD10(t, n + 40)    \
-        GW_SPREAD10(t, n + 50) GW_SPREAD10(t, n + 60) GW_SPREAD10(t, n + 70)                       \
-            GW_SPREAD10(t, n + 80) GW_SPREAD10(t, n + 90)
+#define GW_SPREAD100(t, n) \
+    GW_SPREAD10(t, n)      GW_SPREAD10(t, n + 10) GW_SPREAD10(t, n + 20) GW_SPREAD10(t, n + 30) \
+    GW_SPREAD10(t, n + 40) GW_SPREAD10(t, n + 50) GW_SPREAD10(t, n + 60) GW_SPREAD10(t, n + 70) \
+    GW_SPREAD10(t, n + 80) GW_SPREAD10(t, n + 90)
 
-#define GW_VERTEX_LIST                                                                             \
-    GW_SPREAD100(kTables.vertices, 0)                                                              \
-    GW_SPREAD100(kTables.vertices, 100) GW_SPREAD100(kTables.vertices, 200)                        \
-        GW_SPREAD100(kTables.vertices, 300) GW_SPREAD100(kTables.vertices, 400)                    \
-            GW_SPREAD100(kTables.vertices, 500) GW_SPREAD100(kTables.vertices, 600)                \
-                GW_SPREAD10(kTables.vertices, 700) GW_SPREAD10(kTables.vertices, 710)
-#define GW_FACE_LIST                                                                               \
-    GW_SPREAD100(kTables.faces, 0)                                                                 \
-    GW_SPREAD100(kTables.faces, 100) GW_SPREAD100(kTables.faces, 200)                              \
-        GW_SPREAD10(kTables.faces, 300) GW_SPREAD10(kTables.faces, 310)                            \
-            GW_SPREAD10(kTables.faces, 320) GW_SPREAD10(kTables.faces, 330)                        \
-                GW_SPREAD10(kTables.faces, 340) kTables.faces[350],                                \
-        kTables.faces[351], kTables.faces[352], kTables.faces[353]
+#define GW_VERTEX_LIST \
+    GW_SPREAD100(kTables.vertices, 0)   GW_SPREAD100(kTables.vertices, 100) \
+    GW_SPREAD100(kTables.vertices, 200) GW_SPREAD100(kTables.vertices, 300) \
+    GW_SPREAD100(kTables.vertices, 400) GW_SPREAD100(kTables.vertices, 500) \
+    GW_SPREAD100(kTables.vertices, 600) GW_SPREAD10(kTables.vertices, 700)  \
+    GW_SPREAD10(kTables.vertices, 710)
+#define GW_FACE_LIST \
+    GW_SPREAD100(kTables.faces, 0)   GW_SPREAD100(kTables.faces, 100) \
+    GW_SPREAD100(kTables.faces, 200) GW_SPREAD10(kTables.faces, 300)  \
+    GW_SPREAD10(kTables.faces, 310)  GW_SPREAD10(kTables.faces, 320)  \
+    GW_SPREAD10(kTables.faces, 330)  GW_SPREAD10(kTables.faces, 340)  \
+    kTables.faces[350], kTables.faces[351], kTables.faces[352], kTables.faces[353]
+// clang-format on
 
 // A short list would be zero-filled silently in the exported arrays; these unsized twins
 // make the compiler count the entries.
