@@ -118,3 +118,24 @@ TEST(WarpGrid, SwirlTwistsTheMiddleMoreThanTheEdges) {
     EXPECT_NEAR(angleDifference(sampleAngle(reversed.at(24, 64)), sampleAngle(still.at(24, 64))),
                 -outer, 1e-5f);
 }
+
+TEST(WarpGrid, AgreesWithThePlainFormulaAtEveryPoint) {
+    // u, v and shade as the warp defines them, one point at a time in double precision.
+    for (float turn : {0.0f, 0.3f, 2.5f, kPi, 40.0f, -7.0f})
+        for (float swirl : {-0.5f, -0.2f, 0.0f, 0.37f, 0.5f, 0.9f, -2.0f}) {
+            Grid g(turn, swirl);
+            double zoom = std::fabs((std::cos(double(turn)) + 1) * 0.5) * 3 + 1;
+            double worst = 0;
+            for (int row = 0; row < kWarpRows; ++row)
+                for (int column = 0; column < kWarpColumns; ++column) {
+                    double x = gridX(column), y = gridY(row);
+                    double r = zoom * std::sqrt(x * x + y * y), d = r + 1;
+                    double theta = std::atan2(y, x) + turn + std::cos(x + y) * swirl * 3 / d;
+                    const WarpPoint& p = g.at(row, column);
+                    worst = std::max({worst, std::fabs(p.u - (r * std::cos(theta) + 0.5)),
+                                      std::fabs(p.v - (1 - (r * std::sin(theta) + 0.5))),
+                                      std::fabs(p.shade - 1 / d)});
+                }
+            EXPECT_LT(worst, 2e-5) << "turn " << turn << ", swirl " << swirl;
+        }
+}
