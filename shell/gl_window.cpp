@@ -27,11 +27,22 @@ bool fail(const char** error, const char* what) {
     return false;
 }
 
+// Without any display to connect to there is nothing to show; saying so up front also
+// spares the user the noise of SDL probing every video back-end.
+bool isSet(const char* name) {
+    const char* value = getenv(name);
+    return value && *value;
+}
+
+bool noDisplay() {
+    return !isSet("SDL_VIDEODRIVER") && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY");
+}
+
 // Offscreen and dummy drivers render to nowhere: without an explicit request for one,
 // landing there means there is no display, which must not pass for a running show.
 bool invisibleDriver(const char* driver) {
     return driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) &&
-           !getenv("SDL_VIDEODRIVER");
+           !isSet("SDL_VIDEODRIVER");
 }
 
 // The 1024 x 768 picture onto the largest centred 4:3 area of the drawable (the whole
@@ -62,7 +73,7 @@ bool askFullscreen() {
     box.numbuttons = 2;
     box.buttons = buttons;
     int chosen = -1; // closing the box leaves it at -1: No
-    if (SDL_ShowMessageBox(&box, &chosen) != 0)
+    if (noDisplay() || SDL_ShowMessageBox(&box, &chosen) != 0)
         return false;
     return chosen == 1;
 }
@@ -75,6 +86,14 @@ void registerWindowClass() {
 
 bool createGlWindow(int width, int height, bool fullscreen, const char** error) {
     state.fullscreenRequested = fullscreen;
+    if (noDisplay()) {
+        SDL_SetError("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
+        return fail(error, "window");
+    }
+    // With only an X display named, probe X alone: the other back-ends would only print
+    // noise on their way to the offscreen fallback.
+    if (!isSet("SDL_VIDEODRIVER") && !isSet("WAYLAND_DISPLAY"))
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return fail(error, "window: cannot start the video system");

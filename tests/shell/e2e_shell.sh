@@ -2,9 +2,11 @@
 # The real executable under Xvfb: the start-up question, the window, Escape, a window
 # manager's close request, and start-up failures. Args: GLIMWICK WMCLOSE TESTDATA
 set -u
-exe=$1 wmclose=$2 testdata=$3
+wmclose=$(readlink -f "$2") testdata=$(readlink -f "$3")
 title="V o r n i c >> Glimwick"
 work=$(mktemp -d)
+# A copy of the executable with no data/ beside it, so only the working directory counts.
+mkdir -p "$work/bin" && cp "$1" "$work/bin/glimwick" && exe="$work/bin/glimwick"
 failures=0 passes=0
 trap 'pkill -P $$ 2>/dev/null; rm -rf "$work"' EXIT
 

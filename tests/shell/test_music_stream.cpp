@@ -12,10 +12,13 @@
 namespace {
 
 std::string tempPath(const char* name) {
-    return std::string(testing::TempDir()) + "glimwick_music_" + std::to_string(getpid()) + "_" + name;
+    return std::string(testing::TempDir()) + "glimwick_music_" + std::to_string(getpid()) + "_" +
+           name;
 }
 
-double wallSeconds() { return double(SDL_GetPerformanceCounter()) / double(SDL_GetPerformanceFrequency()); }
+double wallSeconds() {
+    return double(SDL_GetPerformanceCounter()) / double(SDL_GetPerformanceFrequency());
+}
 
 // The clock reports whole milliseconds times 0.001f; recover the count and check it.
 bool isWholeMilliseconds(double t) {
@@ -24,7 +27,7 @@ bool isWholeMilliseconds(double t) {
 }
 
 class MusicStream : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         resetMusicSlots();
