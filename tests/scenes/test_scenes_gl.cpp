@@ -7,6 +7,8 @@
 #include "tests/scenes/show_fixture.h"
 #include "tests/support/test_data.h"
 #include <GL/glew.h>
+#include <GL/glu.h>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -273,6 +275,50 @@ TEST_F(Scenes, FeedbackFillsTheBackgroundInsideTheBand) {
     int lit =
         reduced.count(0, 0, 256, 128, [](const uint8_t* q) { return q[0] + q[1] + q[2] > 30; });
     EXPECT_GT(lit, 256 * 128 / 2);
+}
+
+TEST_F(Scenes, CameraFollowsTheVariantWithTheSideViewInSceneSix) {
+    struct Case {
+        double ms;
+        int scene, variant;
+        double eye[3], center[3];
+    } cases[] = {
+        {500, 1, 0, {-30, 35, -16}, {-27, 35, 0}}, {4000, 1, 1, {0, 70, -1}, {0, 30, 0}},
+        {8000, 1, 2, {0, 5, -50}, {0, 45, 0}},     {12000, 1, 3, {0, 50, -50}, {0, 30, 0}},
+        {16000, 2, 3, {0, 50, -50}, {0, 30, 0}},   {50000, 6, 3, {-30, 35, -50}, {-20, 30, 0}},
+        {77000, 71, 3, {0, 50, -50}, {0, 30, 0}},
+    };
+    auto expected = [](GLenum mode, auto load) {
+        std::array<float, 16> m;
+        glMatrixMode(mode);
+        glPushMatrix();
+        glLoadIdentity();
+        load();
+        glGetFloatv(mode == GL_PROJECTION ? GL_PROJECTION_MATRIX : GL_MODELVIEW_MATRIX, m.data());
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        return m;
+    };
+    const std::array<float, 16> projection =
+        expected(GL_PROJECTION, [] { gluPerspective(60, 2, 0.01f, 1000); });
+    for (const Case& c : cases) {
+        frames(c.ms, 1);
+        ASSERT_EQ(demo->scene, c.scene);
+        ASSERT_EQ(demo->variant, c.variant);
+        std::array<float, 16> view = expected(GL_MODELVIEW, [&] {
+            gluLookAt(c.eye[0], c.eye[1], c.eye[2], c.center[0], c.center[1], c.center[2], 0, 1, 0);
+        });
+        // The picture's matrices stay in target 3's context after the frame.
+        std::array<float, 16> gotView, gotProjection;
+        beginTarget(*demo, 3, 5);
+        glGetFloatv(GL_MODELVIEW_MATRIX, gotView.data());
+        glGetFloatv(GL_PROJECTION_MATRIX, gotProjection.data());
+        endTarget(*demo, 3, 5);
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_NEAR(gotView[i], view[i], 1e-4f) << "at " << c.ms << " ms, element " << i;
+            EXPECT_NEAR(gotProjection[i], projection[i], 1e-4f) << "element " << i;
+        }
+    }
 }
 
 TEST_F(Scenes, SceneOneKeepsTheRestShapeAndSceneTwoBendsIt) {
