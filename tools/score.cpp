@@ -256,8 +256,8 @@ void mainPart(Score& sc) {
 
     // Breakdown: no kick, the theme on bells, a snare build into the big section.
     Section s7{41.0, 49.5, 34};
-    hit(sc, s7.start, 0.5, kFmaj9);
-    const Chord* breakdown[5] = {&kFmaj9, &kGsus, &kEm7, &kAm, &kE7};
+    hit(sc, s7.start, 0.5, kAm);
+    const Chord* breakdown[5] = {&kAm, &kFmaj9, &kCadd9, &kGsus, &kE7};
     for (int b = 0; b < 5; ++b) {
         int from = b * 8, to = std::min(from + 8, 34);
         pad(sc, s7, from, to, *breakdown[b], 0.4);
