@@ -36,13 +36,12 @@ struct BaseTable {
     }
 };
 
-const BaseTable& baseTable() {
-    static const BaseTable table;
-    return table;
-}
-
-// Recomputed in full by every drawFeedbackWarp; static so no frame allocates.
-static struct { WarpPoint grid[kWarpRows * kWarpColumns]; } state;
+// The constant table, built at start-up, and the grid, recomputed in full by every
+// drawFeedbackWarp; both static so no frame allocates.
+static struct {
+    BaseTable base;
+    WarpPoint grid[kWarpRows * kWarpColumns];
+} state;
 
 // sin and cos of a in [-1.5, 1.5] by their Taylor series to the 13th and 14th power:
 // off by less than 1e-7 there, and free of calls, so the grid loop vectorises.
@@ -64,7 +63,7 @@ inline void smallSinCos(float a, float& s, float& c) {
 } // namespace
 
 void computeWarpGrid(WarpPoint* grid, float turn, float swirl) {
-    const BaseTable& b = baseTable();
+    const BaseTable& b = state.base;
     // Zoom 1 at turn = pi up to 4 at turn = 0.
     const float zoom = std::fabs((std::cos(turn) + 1.0f) * 0.5f) * 3.0f + 1.0f;
     const float twist = swirl * 3.0f;
