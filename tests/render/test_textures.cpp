@@ -67,7 +67,8 @@ std::vector<uint8_t> readBytes(const std::string& path) {
 void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* out = fopen(path.c_str(), "wb");
     ASSERT_NE(out, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), out);
+    if (!bytes.empty())
+        fwrite(bytes.data(), 1, bytes.size(), out);
     fclose(out);
 }
 
