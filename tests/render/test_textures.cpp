@@ -4,6 +4,8 @@
 #include "tests/render/render_test_support.h"
 #include <GL/glew.h>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <png.h>
 #include <vector>
 #include <zlib.h>
@@ -55,21 +57,8 @@ bool writePng(const std::string& path, const PngFile& file) {
 }
 
 std::vector<uint8_t> readBytes(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (FILE* in = fopen(path.c_str(), "rb")) {
-        for (int c; (c = fgetc(in)) != EOF;)
-            bytes.push_back(uint8_t(c));
-        fclose(in);
-    }
-    return bytes;
-}
-
-void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* out = fopen(path.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    if (!bytes.empty())
-        fwrite(bytes.data(), 1, bytes.size(), out);
-    fclose(out);
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 GLint boundTexture() {
@@ -167,7 +156,8 @@ class TextureTest : public ::testing::Test {
     }
     std::string writeRaw(const std::string& name, const std::vector<uint8_t>& bytes) {
         paths.push_back(tempPath(name));
-        writeBytes(paths.back(), bytes);
+        std::ofstream(paths.back(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         return paths.back();
     }
     std::vector<std::string> paths;
