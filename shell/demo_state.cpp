@@ -25,11 +25,12 @@ RenderTarget* targetNumber(DemoState& state, int which) {
 }
 
 bool createTarget(RenderTarget& target, int width, int height, std::string* error) {
-    if (target.create(width, height))
+    std::string why;
+    if (target.create(width, height, &why))
         return true;
     if (error)
         *error = "render targets: cannot create a " + std::to_string(width) + " x " +
-                 std::to_string(height) + " target";
+                 std::to_string(height) + " target: " + why;
     return false;
 }
 
