@@ -5,6 +5,7 @@
 #include "shell/demo_state.h"
 #include "shell/frame_loop.h"
 #include "shell/gl_window.h"
+#include "shell/startup.h"
 #include <GL/glew.h>
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -38,31 +39,21 @@ struct Show {
 Show& show() {
     static Show s = [] {
         Show made;
-        const char* why = nullptr;
         if (!getenv("DISPLAY")) {
             made.error = "no display (run under tests/support/with_xvfb.sh)";
             return made;
         }
-        registerWindowClass();
-        if (!createGlWindow(1024, 768, false, &why)) {
-            made.error = why ? why : "cannot create the window";
-            return made;
-        }
-        glEnable(GL_POINT_SMOOTH); // as the show's start-up leaves the window's context
-        glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
-        glEnable(GL_LINE_SMOOTH);
-        glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-        glEnable(GL_POLYGON_SMOOTH);
-        glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
         auto demo = std::make_unique<DemoState>();
         // Beside the executable (the build copies data/ there), else in the source tree.
         std::string path = resolveDataPath("data/texture_text.png");
         const char* source = getenv("GLIMWICK_SOURCE_DIR");
         if (access(path.c_str(), R_OK) != 0 && source)
             path = std::string(source) + "/data/texture_text.png";
-        if (!setupDemoResources(*demo, path.c_str(), &made.error))
+        registerWindowClass();
+        if (!startShow(*demo, false, nullptr, path.c_str(), &made.error)) {
+            stopShow(); // before the half-made record goes
             return made;
-        setupSceneGeometry();
+        }
         made.demo = std::move(demo);
         return made;
     }();

@@ -1,9 +1,9 @@
 // Start-up cost: window, sound, music, targets, text texture, geometry and a first frame.
-#include "geometry/scene_geometry.h"
 #include "shell/demo_state.h"
 #include "shell/frame_loop.h"
 #include "shell/gl_window.h"
 #include "shell/music_stream.h"
+#include "shell/startup.h"
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <memory>
@@ -30,21 +30,17 @@ void BM_startupToFirstFrame(benchmark::State& state) {
         resetMusicSlots();
         resetChangeFlags();
         auto demo = std::make_unique<DemoState>();
-        bool ok = createGlWindow(1024, 768, false) && initSound() && openMusic(music.c_str()) &&
-                  setupDemoResources(*demo, text.c_str());
+        std::string error;
+        bool ok = startShow(*demo, false, music.c_str(), text.c_str(), &error);
         if (ok) {
-            setupSceneGeometry();
-            playMusic(true);
             FrameLoop loop;
             runFramePass(*demo, loop, musicTime);
         }
         state.PauseTiming();
-        releaseDemoResources(demo.get());
-        closeSound();
-        destroyGlWindow();
+        stopShow();
         state.ResumeTiming();
         if (!ok) {
-            state.SkipWithError("start-up failed");
+            state.SkipWithError(error.c_str());
             return;
         }
     }

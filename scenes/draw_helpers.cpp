@@ -57,3 +57,14 @@ void applyCamera(const Camera& camera) {
               camera.center.z, camera.up.x, camera.up.y, camera.up.z);
     glRotatef(camera.roll, 0, 0, 1);
 }
+
+void enableFlatLighting() {
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_NORMALIZE);
+    glShadeModel(GL_FLAT);
+}

@@ -28,3 +28,6 @@ void drawMesh(const Mesh& mesh);
 void drawTextRect(const TextRect& rect, float x, float y);
 // Loads projection and model-view; leaves GL_MODELVIEW selected.
 void applyCamera(const Camera& camera);
+// Depth test, back-face culling, light 0 at its defaults with the current colour as
+// ambient and diffuse material, flat shading: the faceted look of both renderers.
+void enableFlatLighting();

@@ -29,14 +29,7 @@ void renderEndPart(DemoState& demo) {
     applyCamera(state.camera);
 
     // Light 0 and the light model keep their GL defaults: a white light from the viewer.
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_COLOR_MATERIAL);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glEnable(GL_NORMALIZE);
-    glShadeModel(GL_FLAT);
+    enableFlatLighting();
 
     // Keeps the shape of the last main-part frame; turns at the main copy's rate.
     glPushMatrix();

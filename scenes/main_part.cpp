@@ -90,14 +90,7 @@ void drawPicture(DemoState& demo, float t) {
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
     applyCamera(state.camera);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_COLOR_MATERIAL);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glEnable(GL_NORMALIZE);
-    glShadeModel(GL_FLAT);
+    enableFlatLighting();
 
     const int scene = demo.scene;
     const Mesh& mesh = *gDeformedMesh;

@@ -5,32 +5,12 @@
 # Screenshots go to $GLIMWICK_SCREENSHOT_DIR (default: ./e2e-show).
 set -u
 exe=$1 testdata=$3
-title="V o r n i c >> Glimwick"
 shots=${GLIMWICK_SCREENSHOT_DIR:-$PWD/e2e-show}
 work=$(mktemp -d)
-failures=0 passes=0
+. "$(dirname "$0")/../support/e2e_lib.sh"
 trap 'kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$shots"
 
-pass() { echo "PASS: $*"; passes=$((passes + 1)); }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-titled_windows() {
-    xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" |
-        sed -E 's/^ *(0x[0-9a-f]+) .*: \(.*\) *([0-9]+x[0-9]+)\+.*/\1 \2/'
-}
-wait_for() { # wait_for SECONDS COMMAND...: polls every 0.1 s
-    local tries=$(($1 * 10))
-    shift
-    for _ in $(seq 1 "$tries"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-box_shown() { box=$(titled_windows | head -n 1 | cut -d' ' -f1); [ -n "$box" ]; }
-show_window() { win=$(titled_windows | awk '$2 == "1024x768" {print $1}' | head -n 1); [ -n "$win" ]; }
-exited() { ! kill -0 "$pid" 2>/dev/null; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # region FILE X Y W H EXPR: an fx expression over a region, as an integer (0-255 scale).

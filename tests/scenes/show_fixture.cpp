@@ -1,8 +1,8 @@
 // The live show for GL tests, with read-back helpers.
 #include "tests/scenes/show_fixture.h"
-#include "geometry/scene_geometry.h"
 #include "shell/demo_state.h"
 #include "shell/gl_window.h"
+#include "shell/startup.h"
 #include "tests/support/test_data.h"
 #include <GL/glew.h>
 #include <algorithm>
@@ -86,30 +86,19 @@ Picture readPixels(int width, int height) {
 DemoState* openShow(std::string* error) {
     if (!state.tried) {
         state.tried = true;
-        const char* why = nullptr;
+        char dir[] = "/tmp/glimwick-scenes-XXXXXX";
+        std::string path = mkdtemp(dir) ? std::string(dir) + "/texture_text.png" : "";
+        auto demo = std::make_unique<DemoState>();
         registerWindowClass();
-        if (!createGlWindow(1024, 768, false, &why)) {
-            state.error = why ? why : "cannot create the window";
-        } else {
-            glEnable(GL_POINT_SMOOTH);
-            glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
-            glEnable(GL_LINE_SMOOTH);
-            glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-            glEnable(GL_POLYGON_SMOOTH);
-            glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-            char dir[] = "/tmp/glimwick-scenes-XXXXXX";
-            std::string path = mkdtemp(dir) ? std::string(dir) + "/texture_text.png" : "";
-            auto demo = std::make_unique<DemoState>();
-            if (path.empty() || !writeTextTexture(path))
-                state.error = "cannot write the test text texture";
-            else if (setupDemoResources(*demo, path.c_str(), &state.error)) {
-                setupSceneGeometry();
-                state.demo = std::move(demo);
-            }
-            if (!path.empty()) {
-                unlink(path.c_str());
-                rmdir(dir);
-            }
+        if (path.empty() || !writeTextTexture(path))
+            state.error = "cannot write the test text texture";
+        else if (startShow(*demo, false, nullptr, path.c_str(), &state.error))
+            state.demo = std::move(demo);
+        else
+            stopShow(); // before the half-made record goes
+        if (!path.empty()) {
+            unlink(path.c_str());
+            rmdir(dir);
         }
     }
     if (error)

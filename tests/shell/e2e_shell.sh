@@ -3,35 +3,11 @@
 # manager's close request, and start-up failures. Args: GLIMWICK WMCLOSE TESTDATA
 set -u
 wmclose=$(readlink -f "$2") testdata=$(readlink -f "$3")
-title="V o r n i c >> Glimwick"
 work=$(mktemp -d)
 # A copy of the executable with no data/ beside it, so only the working directory counts.
 mkdir -p "$work/bin" && cp "$1" "$work/bin/glimwick" && exe="$work/bin/glimwick"
-failures=0 passes=0
+. "$(dirname "$0")/../support/e2e_lib.sh"
 trap 'pkill -P $$ 2>/dev/null; rm -rf "$work"' EXIT
-
-pass() { echo "PASS: $*"; passes=$((passes + 1)); }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# Ids of top-level windows carrying the title, with their sizes: "ID WxH".
-titled_windows() {
-    xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" |
-        sed -E 's/^ *(0x[0-9a-f]+) .*: \(.*\) *([0-9]+x[0-9]+)\+.*/\1 \2/'
-}
-
-wait_for() { # wait_for SECONDS COMMAND...: polls every 0.1 s
-    local tries=$(($1 * 10))
-    shift
-    for _ in $(seq 1 "$tries"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-box_shown() { box=$(titled_windows | head -n 1 | cut -d' ' -f1); [ -n "$box" ]; }
-show_window() { win=$(titled_windows | awk '$2 == "1024x768" {print $1}' | head -n 1); [ -n "$win" ]; }
-exited() { ! kill -0 "$pid" 2>/dev/null; }
 
 # start DIR KEY: runs the show in DIR and answers the question with KEY.
 start() {
