@@ -54,17 +54,22 @@ struct Canvas {
     bool fits = true;
 };
 
+// Kerning between two glyphs in texels; 0 after the first glyph or without kerning data.
+double kerning(FT_Face face, FT_UInt previous, FT_UInt index) {
+    if (!previous || !FT_HAS_KERNING(face))
+        return 0;
+    FT_Vector kern;
+    FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &kern);
+    return kern.x / 64.0; // 26.6 fixed point
+}
+
 // Pen advance of a line in texels, so it can be aligned before it is drawn.
 double lineWidth(FT_Face face, const TextLine& line) {
     double width = 0;
     FT_UInt previous = 0;
     for (const char* c = line.text; *c; ++c) {
         FT_UInt index = FT_Get_Char_Index(face, FT_ULong(*c));
-        if (previous && FT_HAS_KERNING(face)) {
-            FT_Vector kern;
-            FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &kern);
-            width += kern.x / 64.0;
-        }
+        width += kerning(face, previous, index);
         if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_LIGHT) == 0)
             width += face->glyph->advance.x / 64.0 + (c[1] ? line.spacing : 0.0);
         previous = index;
@@ -85,11 +90,7 @@ void drawLine(FT_Face face, const TextLine& line, Canvas& canvas) {
     FT_UInt previous = 0;
     for (const char* c = line.text; *c; ++c) {
         FT_UInt index = FT_Get_Char_Index(face, FT_ULong(*c));
-        if (previous && FT_HAS_KERNING(face)) {
-            FT_Vector kern;
-            FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &kern);
-            pen += kern.x / 64.0;
-        }
+        pen += kerning(face, previous, index);
         previous = index;
         if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) != 0)
             continue;
