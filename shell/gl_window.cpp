@@ -16,6 +16,8 @@ struct {
     bool videoStarted = false;        // SDL's video subsystem is ours to quit
     bool fullscreenRequested = false; // the last creation asked for fullscreen
     bool quitSeen = false;            // an end request was taken by pumpMessage
+    int pictureWidth = 0;             // pixels, as asked of createGlWindow
+    int pictureHeight = 0;
     char error[256] = "";
 } state;
 
@@ -45,21 +47,28 @@ bool invisibleDriver(const char* driver) {
            !isSet("SDL_VIDEODRIVER");
 }
 
-// The 1024 x 768 picture onto the largest centred 4:3 area of the drawable (the whole
-// drawable when it is 1024 x 768). The viewport is window-context state that the
-// renderers never change.
-void setPictureViewport(int width, int height) {
-    int drawableW = width, drawableH = height;
-    SDL_GL_GetDrawableSize(state.window, &drawableW, &drawableH);
-    int w = drawableW, h = drawableW * height / width;
-    if (h > drawableH) {
-        h = drawableH;
-        w = drawableH * width / height;
-    }
-    glViewport((drawableW - w) / 2, (drawableH - h) / 2, w, h);
+// The picture onto the largest centred area of its own aspect in the drawable. The
+// viewport is window-context state that the renderers never change.
+void setPictureViewport() {
+    int drawableWidth = state.pictureWidth, drawableHeight = state.pictureHeight;
+    SDL_GL_GetDrawableSize(state.window, &drawableWidth, &drawableHeight);
+    PictureArea area =
+        pictureArea(drawableWidth, drawableHeight, state.pictureWidth, state.pictureHeight);
+    glViewport(area.x, area.y, area.width, area.height);
 }
 
 } // namespace
+
+PictureArea pictureArea(int drawableWidth, int drawableHeight, int width, int height) {
+    PictureArea area{0, 0, drawableWidth, drawableWidth * height / width};
+    if (area.height > drawableHeight) {
+        area.height = drawableHeight;
+        area.width = drawableHeight * width / height;
+    }
+    area.x = (drawableWidth - area.width) / 2;
+    area.y = (drawableHeight - area.height) / 2;
+    return area;
+}
 
 bool askFullscreen() {
     const SDL_MessageBoxButtonData buttons[] = {
@@ -148,7 +157,9 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
         SDL_SetError("%s", reinterpret_cast<const char*>(glewGetErrorString(glew)));
         return fail(error, "window: cannot load GL entry points");
     }
-    setPictureViewport(width, height);
+    state.pictureWidth = width;
+    state.pictureHeight = height;
+    setPictureViewport();
 
     state.quitSeen = false;
     SDL_ShowWindow(state.window);
@@ -185,6 +196,8 @@ void pumpMessage() {
     case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE)
             state.quitSeen = true;
+        else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            setPictureViewport(); // a fullscreen switch the display did its own way
         break;
     case SDL_KEYDOWN:
     case SDL_KEYUP:

@@ -3,6 +3,11 @@
 
 struct SDL_Window;
 
+// A rectangle of the drawable in pixels, from its bottom-left corner.
+struct PictureArea {
+    int x, y, width, height;
+};
+
 // Asks "Fullscreen?"; true only for Yes. Any failure to show the box counts as No.
 bool askFullscreen();
 // Resets the module state (handles none, not fullscreen).
@@ -17,5 +22,8 @@ void destroyGlWindow();
 void pumpMessage();
 bool isRunning();
 void swapWindowBuffers();
+// The largest centred area with the picture's aspect (width : height) in a drawable: the
+// whole drawable when the two match, bars left and right or above and below otherwise.
+PictureArea pictureArea(int drawableWidth, int drawableHeight, int width, int height);
 // For the render targets: the window that their contexts are made current with.
 SDL_Window* glWindowHandle();

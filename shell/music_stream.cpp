@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -35,8 +36,11 @@ struct {
     double lastAudible = 0;
 } state;
 
-bool fail(const char** error, const char* format, const char* a, const char* b) {
-    snprintf(state.error, sizeof state.error, format, a, b);
+__attribute__((format(printf, 2, 3))) bool fail(const char** error, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vsnprintf(state.error, sizeof state.error, format, args);
+    va_end(args);
     if (error)
         *error = state.error;
     return false;
@@ -104,7 +108,7 @@ void resetMusicSlots() {
 
 bool initSound(const char** error) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return fail(error, "sound: cannot start the audio system: %s%s", SDL_GetError(), "");
+        return fail(error, "sound: cannot start the audio system: %s", SDL_GetError());
     state.audioStarted = true;
     SDL_AudioSpec want{}, have{};
     want.freq = kRate;
@@ -114,7 +118,7 @@ bool initSound(const char** error) {
     want.callback = fillAudio;
     state.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (state.device == 0) {
-        fail(error, "sound: cannot open an audio device: %s%s", SDL_GetError(), "");
+        fail(error, "sound: cannot open an audio device: %s", SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         state.audioStarted = false;
         return false;
