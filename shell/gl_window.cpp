@@ -134,7 +134,7 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
         wanted.w = width;
         wanted.h = height;
         modeGranted = SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr && mode.w == width &&
-                      mode.h == height;
+                      mode.h == height && SDL_BYTESPERPIXEL(mode.format) == 4; // 32 bits
     }
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (modeGranted)
