@@ -3,11 +3,6 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 
-// Texel rectangles of the 512 x 256 text texture (left, top, right, bottom).
-const TextRect kTextRegion1 = {0, 0, 304, 70};
-const TextRect kTextRegion2 = {0, 70, 248, 157};
-const TextRect kTextRegion3 = {0, 183, 228, 211};
-
 void drawMesh(const Mesh& mesh) {
     const Vec3* v = mesh.vertices.data();
     const uint16_t* corner = mesh.indices.data();

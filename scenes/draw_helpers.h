@@ -2,6 +2,7 @@
 #pragma once
 #include "geometry/mesh.h"
 #include "geometry/vec3.h"
+#include "scenes/text_regions.h"
 
 struct Camera {
     Vec3 eye;
@@ -13,14 +14,6 @@ struct Camera {
     float zFar = 1000;
     float roll = 0; // degrees about world z, after the look-at
 };
-
-// A region of the 512 x 256 text texture, in texels from the first image row down.
-struct TextRect {
-    float left, top, right, bottom;
-};
-extern const TextRect kTextRegion1; // title
-extern const TextRect kTextRegion2; // credits
-extern const TextRect kTextRegion3; // closing line
 
 // Every face as a triangle with its normal recomputed from the current positions.
 void drawMesh(const Mesh& mesh);

@@ -7,7 +7,7 @@
 
 namespace {
 
-static struct {
+struct {
     bool ready = false;
     Camera camera;
 } state;

@@ -38,7 +38,7 @@ struct BaseTable {
 
 // The constant table, built at start-up, and the grid, recomputed in full by every
 // drawFeedbackWarp; both static so no frame allocates.
-static struct {
+struct {
     BaseTable base;
     WarpPoint grid[kWarpRows * kWarpColumns];
 } state;

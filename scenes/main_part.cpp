@@ -21,7 +21,7 @@ struct ModelCopy {
     float x, z; // translation in scaled units; x of the green copy depends on the scene
 };
 
-static struct {
+struct {
     bool ready = false;
     LayerList* layers = nullptr; // never freed, like the layers in it
     FillLayer* flash = nullptr;

@@ -6,18 +6,23 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
+#include <vector>
 #include <vorbis/vorbisfile.h>
 
 namespace {
 
-const int kRate = 44100;        // frames per second, of the device and of the file
-const int kDeviceFrames = 1024; // frames per device buffer
+const int kRate = 44100;              // frames per second, of the device and of the file
+const int kDeviceFrames = 1024;       // frames per device buffer asked for
+const long kLargestFile = 256L << 20; // bytes; the music is read into memory whole
 
 struct {
     bool audioStarted = false; // SDL's audio subsystem is ours to quit
     SDL_AudioDeviceID device = 0;
-    int latencyFrames = 0; // queued in the device after a callback: one buffer
+    // Frames per callback as granted; also what the device still holds after a callback,
+    // the latency subtracted from what was handed over.
+    int deviceFrames = 0;
+    std::vector<unsigned char> bytes; // the whole file: the audio thread never waits on a disk
+    size_t position = 0;              // read position of the decoder in bytes
     OggVorbis_File file;
     bool fileOpen = false;
     bool playing = false; // playMusic has started the device
@@ -46,6 +51,48 @@ __attribute__((format(printf, 2, 3))) bool fail(const char** error, const char* 
     return false;
 }
 
+// The decoder reads the in-memory file through these.
+size_t readBytes(void* into, size_t size, size_t count, void*) {
+    size_t wanted = size * count, left = state.bytes.size() - state.position;
+    size_t n = std::min(wanted, left);
+    memcpy(into, state.bytes.data() + state.position, n);
+    state.position += n;
+    return size ? n / size : 0;
+}
+
+int seekBytes(void*, ogg_int64_t offset, int whence) {
+    ogg_int64_t base = whence == SEEK_SET   ? 0
+                       : whence == SEEK_CUR ? ogg_int64_t(state.position)
+                                            : ogg_int64_t(state.bytes.size());
+    if (base + offset < 0 || base + offset > ogg_int64_t(state.bytes.size()))
+        return -1;
+    state.position = size_t(base + offset);
+    return 0;
+}
+
+long tellBytes(void*) {
+    return long(state.position);
+}
+
+// The whole file into state.bytes; false with errno set (or EFBIG) on failure.
+bool readWholeFile(const char* path) {
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return false;
+    bool ok = fseek(file, 0, SEEK_END) == 0;
+    long size = ok ? ftell(file) : -1;
+    ok = size >= 0 && size <= kLargestFile && fseek(file, 0, SEEK_SET) == 0;
+    if (ok) {
+        state.bytes.resize(size_t(size));
+        ok = fread(state.bytes.data(), 1, state.bytes.size(), file) == state.bytes.size();
+    } else if (size > kLargestFile) {
+        errno = EFBIG;
+    }
+    fclose(file);
+    state.position = 0;
+    return ok;
+}
+
 const char* vorbisError(int code) {
     switch (code) {
     case OV_EREAD:
@@ -68,7 +115,7 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
     int frames = length / int(2 * sizeof(float));
     // Everything handed over before this call, less what the device still holds, is
     // what is audible now.
-    state.anchorFrames = double(state.framesDelivered) - state.latencyFrames;
+    state.anchorFrames = double(state.framesDelivered) - state.deviceFrames;
     state.anchorCounter = SDL_GetPerformanceCounter();
 
     int done = 0;
@@ -78,9 +125,10 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
         int section = 0;
         long got = ov_read_float(&state.file, &pcm, frames - done, &section);
         if (got > 0) {
+            const int right = state.channels > 1 ? 1 : 0; // mono plays on both sides
             for (long i = 0; i < got; ++i) {
                 out[2 * (done + i)] = pcm[0][i];
-                out[2 * (done + i) + 1] = pcm[state.channels > 1 ? 1 : 0][i];
+                out[2 * (done + i) + 1] = pcm[right][i];
             }
             done += int(got);
             restarts = 0;
@@ -96,6 +144,14 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
     }
     std::fill(out + 2 * done, out + 2 * frames, 0.0f);
     state.framesDelivered += Uint64(frames);
+}
+
+void closeMusicFile() {
+    if (state.fileOpen)
+        ov_clear(&state.file);
+    state.fileOpen = false;
+    state.bytes.clear();
+    state.bytes.shrink_to_fit();
 }
 
 } // namespace
@@ -116,31 +172,42 @@ bool initSound(const char** error) {
     want.channels = 2;
     want.samples = kDeviceFrames;
     want.callback = fillAudio;
-    state.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    // The callback then fills the device's own buffers, so one callback's worth is what
+    // the device holds; a buffer size of SDL's choosing would add a queue the clock
+    // cannot see.
+    state.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
     if (state.device == 0) {
         fail(error, "sound: cannot open an audio device: %s", SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         state.audioStarted = false;
         return false;
     }
-    state.latencyFrames = have.samples;
+    state.deviceFrames = have.samples;
     return true;
 }
 
 bool openMusic(const char* path, const char** error) {
-    struct stat info;
-    if (stat(path, &info) != 0)
+    if (state.device) { // a stream opened before goes first, with the callback stopped
+        SDL_PauseAudioDevice(state.device, 1);
+        state.playing = false;
+    }
+    closeMusicFile();
+    if (!readWholeFile(path))
         return fail(error, "music: cannot open %s: %s", path, strerror(errno));
-    int code = ov_fopen(path, &state.file);
-    if (code != 0)
+    const ov_callbacks fromMemory = {readBytes, seekBytes, nullptr, tellBytes};
+    int code = ov_open_callbacks(&state, &state.file, nullptr, 0, fromMemory);
+    if (code != 0) {
+        state.bytes.clear();
         return fail(error, "music: cannot open %s: %s", path, vorbisError(code));
+    }
     state.fileOpen = true;
+    // One logical stream only: a chained file could change rate or channels mid-way.
     vorbis_info* vi = ov_info(&state.file, -1);
-    if (!vi || vi->rate != kRate || vi->channels < 1 || vi->channels > 2) {
-        ov_clear(&state.file);
-        state.fileOpen = false;
+    if (ov_streams(&state.file) != 1 || !vi || vi->rate != kRate || vi->channels < 1 ||
+        vi->channels > 2) {
+        closeMusicFile();
         return fail(error, "music: cannot open %s: %s", path,
-                    "not a 44100 Hz mono or stereo stream");
+                    "not a single 44100 Hz mono or stereo stream");
     }
     state.channels = vi->channels;
     return true;
@@ -155,7 +222,7 @@ int playMusic(bool loop) {
     state.ended = false;
     state.framesDelivered = 0;
     state.passStart[0] = state.passStart[1] = 0;
-    state.anchorFrames = -double(state.latencyFrames);
+    state.anchorFrames = -double(state.deviceFrames);
     state.anchorCounter = SDL_GetPerformanceCounter();
     state.lastAudible = 0;
     state.playing = true;
@@ -172,7 +239,7 @@ double musicTime() {
     double elapsed = double(now - state.anchorCounter) / double(SDL_GetPerformanceFrequency());
     // Between callbacks the position runs on the high-resolution clock, but never past the
     // next buffer boundary (a late callback holds it there) and never backwards.
-    double audible = state.anchorFrames + std::min(elapsed * kRate, double(kDeviceFrames));
+    double audible = state.anchorFrames + std::min(elapsed * kRate, double(state.deviceFrames));
     audible = std::max(audible, state.lastAudible);
     state.lastAudible = audible;
     double start = audible >= double(state.passStart[0]) ? double(state.passStart[0])
@@ -189,10 +256,7 @@ void closeSound() {
         state.device = 0;
         state.playing = false;
     }
-    if (state.fileOpen) {
-        ov_clear(&state.file);
-        state.fileOpen = false;
-    }
+    closeMusicFile();
     if (state.audioStarted) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         state.audioStarted = false;

@@ -17,8 +17,8 @@ bool writePages(ogg_stream_state& stream, FILE* file, bool flush) {
 
 } // namespace
 
-bool writeOggVorbis(const char* path, const float* samples, size_t frames, int rate,
-                    float quality) {
+bool writeOggVorbis(const char* path, const float* samples, size_t frames, int rate, float quality,
+                    int serial) {
     FILE* file = fopen(path, "wb");
     if (!file)
         return false;
@@ -33,7 +33,7 @@ bool writeOggVorbis(const char* path, const float* samples, size_t frames, int r
     if (ok) {
         vorbis_analysis_init(&dsp, &info);
         vorbis_block_init(&dsp, &block);
-        ogg_stream_init(&stream, 0x676c6d77); // fixed serial: same input, same file
+        ogg_stream_init(&stream, serial);
         ogg_packet header, headerComment, headerCode;
         vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
         ogg_stream_packetin(&stream, &header);

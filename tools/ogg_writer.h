@@ -4,4 +4,6 @@
 
 // samples: frames x 2 floats in -1..1. quality: libvorbisenc VBR quality (-0.1..1).
 // A fixed stream serial number keeps the output reproducible. False on any failure.
-bool writeOggVorbis(const char* path, const float* samples, size_t frames, int rate, float quality);
+constexpr int kOggSerial = 0x676c6d77;
+bool writeOggVorbis(const char* path, const float* samples, size_t frames, int rate, float quality,
+                    int serial = kOggSerial);

@@ -7,7 +7,6 @@
 #include <png.h>
 #include <string>
 
-const TextRegion kTextRegions[3] = {{0, 0, 304, 70}, {0, 70, 248, 157}, {0, 183, 228, 211}};
 const char* const kRegularFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const char* const kBoldFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
@@ -80,7 +79,7 @@ double lineWidth(FT_Face face, const TextLine& line) {
 // Draws one line; each glyph starts on a whole texel so that stems stay sharp at 1:1.
 void drawLine(FT_Face face, const TextLine& line, Canvas& canvas) {
     FT_Set_Pixel_Sizes(face, 0, FT_UInt(line.pixelSize));
-    const TextRegion& r = kTextRegions[line.region];
+    const TextRect& r = kTextRegions[line.region];
     double width = lineWidth(face, line);
     double pen = r.left + line.x -
                  (line.align == Align::Centre  ? std::round(width / 2)
@@ -153,7 +152,7 @@ std::vector<float> halo(const std::vector<float>& coverage) {
 }
 
 bool inAnyRegion(int x, int y) {
-    for (const TextRegion& r : kTextRegions)
+    for (const TextRect& r : kTextRegions)
         if (x >= r.left + 2 && x < r.right - 2 && y >= r.top + 2 && y < r.bottom - 2)
             return true;
     return false;

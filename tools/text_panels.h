@@ -1,18 +1,11 @@
 // The text panels texture: three regions of pre-rendered, outlined text drawn with FreeType.
 #pragma once
+#include "scenes/text_regions.h"
 #include <cstdint>
 #include <vector>
 
 constexpr int kTextTextureWidth = 512;  // texels
 constexpr int kTextTextureHeight = 256; // texels
-
-// A rectangle of the texture in texels, right and bottom exclusive; row 0 is the first row.
-struct TextRegion {
-    int left, top, right, bottom;
-};
-
-// Title, credits and closing line, where the scenes cut them out.
-extern const TextRegion kTextRegions[3];
 
 // Fonts of the Debian package fonts-dejavu-core.
 extern const char* const kRegularFontPath;

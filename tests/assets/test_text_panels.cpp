@@ -82,7 +82,7 @@ TEST_F(CommittedTextPanels, TransparentOutsideTheRegionsAndAlongTheirEdges) {
     for (int y = 0; y < kTextTextureHeight; ++y)
         for (int x = 0; x < kTextTextureWidth; ++x) {
             bool inside = false;
-            for (const TextRegion& r : kTextRegions)
+            for (const TextRect& r : kTextRegions)
                 inside = inside ||
                          (x >= r.left + 2 && x < r.right - 2 && y >= r.top + 2 && y < r.bottom - 2);
             if (!inside && texel(gPng->texels, x, y)[3] != 0)
@@ -96,7 +96,7 @@ TEST_F(CommittedTextPanels, TransparentOutsideTheRegionsAndAlongTheirEdges) {
 TEST_F(CommittedTextPanels, EveryRegionHasReadableText) {
     ASSERT_EQ(gPng->texels.size(), size_t(512 * 256 * 4));
     for (int i = 0; i < 3; ++i) {
-        const TextRegion& r = kTextRegions[i];
+        const TextRect& r = kTextRegions[i];
         int area = (r.right - r.left) * (r.bottom - r.top);
         int opaque = 0, glyph = 0, halo = 0, solidWhite = 0, darkOverWhite = 0, brightOverBlack = 0;
         for (int y = r.top; y < r.bottom; ++y)

@@ -1,5 +1,6 @@
 // The live show for GL tests, with read-back helpers.
 #include "tests/scenes/show_fixture.h"
+#include "scenes/text_regions.h"
 #include "shell/demo_state.h"
 #include "shell/gl_window.h"
 #include "shell/startup.h"
@@ -20,22 +21,19 @@ struct {
 
 // 512 x 256 texels, transparent except the three regions, each filled with its colour.
 bool writeTextTexture(const std::string& path) {
-    struct Region {
-        int left, top, right, bottom;
-        const uint8_t* colour;
-    } regions[] = {{0, 0, 304, 70, kRegion1Colour},
-                   {0, 70, 248, 157, kRegion2Colour},
-                   {0, 183, 228, 211, kRegion3Colour}};
+    const uint8_t* colours[3] = {kRegion1Colour, kRegion2Colour, kRegion3Colour};
     std::vector<uint8_t> rgba(512 * 256 * 4, 0);
-    for (const Region& r : regions)
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) {
+    for (int i = 0; i < 3; ++i) {
+        const TextRect& r = kTextRegions[i];
+        for (int y = int(r.top); y < int(r.bottom); ++y)
+            for (int x = int(r.left); x < int(r.right); ++x) {
                 uint8_t* p = &rgba[size_t(y * 512 + x) * 4];
-                p[0] = r.colour[0];
-                p[1] = r.colour[1];
-                p[2] = r.colour[2];
+                p[0] = colours[i][0];
+                p[1] = colours[i][1];
+                p[2] = colours[i][2];
                 p[3] = 255;
             }
+    }
     return writeRgbaPng(path.c_str(), 512, 256, rgba.data());
 }
 

@@ -121,9 +121,21 @@ TEST_F(MusicStream, UnreadableFilesAreRefusedWithTheirName) {
         SDL_Delay(300);
         EXPECT_GE(musicTime(), 0.0);
     }
+    // Two streams chained in one file could change format mid-way: refused up front.
+    std::string chained = tempPath("chained.ogg"), second = tempPath("second.ogg");
+    ASSERT_TRUE(writeToneOgg(second.c_str(), 0.5, 2));
+    std::string command = "cat '" + whole + "' '" + second + "' > '" + chained + "'";
+    ASSERT_EQ(system(command.c_str()), 0);
+    error = nullptr;
+    EXPECT_FALSE(openMusic(chained.c_str(), &error));
+    ASSERT_NE(error, nullptr);
+    EXPECT_NE(std::string(error).find("single"), std::string::npos) << error;
+
     remove(junk.c_str());
     remove(whole.c_str());
     remove(cut.c_str());
+    remove(chained.c_str());
+    remove(second.c_str());
 }
 
 TEST_F(MusicStream, CloseSoundTwiceIsSafeAndStopsTheClock) {

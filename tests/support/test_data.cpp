@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-bool writeToneOgg(const char* path, double seconds) {
+bool writeToneOgg(const char* path, double seconds, int serial) {
     const int rate = 44100;
     size_t frames = size_t(seconds * rate);
     std::vector<float> samples(frames * 2);
@@ -15,7 +15,7 @@ bool writeToneOgg(const char* path, double seconds) {
         samples[2 * i] = s;
         samples[2 * i + 1] = s;
     }
-    return writeOggVorbis(path, samples.data(), frames, rate, 0.1f);
+    return writeOggVorbis(path, samples.data(), frames, rate, 0.1f, serial);
 }
 
 bool writeRgbaPng(const char* path, int width, int height, const uint8_t* rgba) {
@@ -35,7 +35,8 @@ bool writeStandInData(const std::string& dir, double musicSeconds) {
     // Opaque white bars where the text regions are, so the panels show up on screen.
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 512; ++x)
-            if ((y >= 4 && y < 66 && x >= 4 && x < 300) || (y >= 74 && y < 153 && x >= 4 && x < 244) ||
+            if ((y >= 4 && y < 66 && x >= 4 && x < 300) ||
+                (y >= 74 && y < 153 && x >= 4 && x < 244) ||
                 (y >= 187 && y < 207 && x >= 4 && x < 224))
                 for (int c = 0; c < 4; ++c)
                     rgba[size_t(y * 512 + x) * 4 + size_t(c)] = 255;

@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <string>
 
-// A stereo 440 Hz tone of the given length as Ogg Vorbis at 44100 Hz.
-bool writeToneOgg(const char* path, double seconds);
+// A stereo 440 Hz tone of the given length as Ogg Vorbis at 44100 Hz; serial names the
+// logical stream (files with different serials chain when concatenated).
+bool writeToneOgg(const char* path, double seconds, int serial = 1);
 // An 8-bit RGBA PNG from width x height x 4 bytes, first row first.
 bool writeRgbaPng(const char* path, int width, int height, const uint8_t* rgba);
 // dir/data/tarnwhistle.ogg (musicSeconds long) and dir/data/texture_text.png (512 x 256).
