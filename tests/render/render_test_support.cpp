@@ -69,9 +69,3 @@ void drawTexturedSquare() {
     glVertex2f(-1, 1);
     glEnd();
 }
-
-std::string tempPath(const std::string& name) {
-    const char* dir = getenv("TMPDIR");
-    return std::string(dir ? dir : "/tmp") + "/glimwick-render-" + std::to_string(getpid()) + "-" +
-           name;
-}

@@ -1,5 +1,6 @@
 // Shared pieces of the render tests: the real window for the whole run and pixel reads.
 #pragma once
+#include "tests/support/test_data.h"
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -31,6 +32,3 @@ struct GlewFlagOverride {
     GlewFlagOverride(unsigned char& f, bool value) : flag(f), saved(f) { flag = value; }
     ~GlewFlagOverride() { flag = saved; }
 };
-
-// A fresh path under the test's temporary directory.
-std::string tempPath(const std::string& name);

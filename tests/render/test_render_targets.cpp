@@ -288,7 +288,7 @@ TEST_F(RenderTargetTest, DestroyIsSafeInEveryState) {
 }
 
 TEST_F(RenderTargetTest, DemoResourcesAndTargetHelpers) {
-    std::string png = tempPath("text.png");
+    std::string png = tempFilePath("text.png");
     std::vector<uint8_t> rgba(512 * 256 * 4, 255);
     ASSERT_TRUE(writeRgbaPng(png.c_str(), 512, 256, rgba.data()));
     DemoState state;

@@ -150,12 +150,12 @@ class TextureTest : public ::testing::Test {
             remove(path.c_str());
     }
     std::string write(const std::string& name, const PngFile& file) {
-        paths.push_back(tempPath(name));
+        paths.push_back(tempFilePath(name));
         EXPECT_TRUE(writePng(paths.back(), file)) << name;
         return paths.back();
     }
     std::string writeRaw(const std::string& name, const std::vector<uint8_t>& bytes) {
-        paths.push_back(tempPath(name));
+        paths.push_back(tempFilePath(name));
         std::ofstream(paths.back(), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         return paths.back();
@@ -243,7 +243,7 @@ TEST_F(TextureTest, BadFilesGiveNullAndTouchNoGlState) {
     PngFile wide{8193, 1, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint8_t>(8193, 9)};
     PngFile tall{1, 8193, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint8_t>(8193, 9)};
     std::vector<std::pair<const char*, std::string>> bad = {
-        {"missing", tempPath("no-such-file.png")},
+        {"missing", tempFilePath("no-such-file.png")},
         {"empty", writeRaw("empty.png", {})},
         {"not a PNG", writeRaw("text.png", std::vector<uint8_t>(text, text + sizeof text - 1))},
         {"header only", writeRaw("header.png", {good.begin(), good.begin() + long(idat)})},

@@ -11,11 +11,6 @@
 
 namespace {
 
-std::string tempPath(const char* name) {
-    return std::string(testing::TempDir()) + "glimwick_music_" + std::to_string(getpid()) + "_" +
-           name;
-}
-
 double wallSeconds() {
     return double(SDL_GetPerformanceCounter()) / double(SDL_GetPerformanceFrequency());
 }
@@ -38,7 +33,7 @@ class MusicStream : public testing::Test {
 };
 
 TEST_F(MusicStream, ClockIsMonotonicWholeMillisecondsAndKeepsWallTime) {
-    std::string path = tempPath("long.ogg");
+    std::string path = tempFilePath("music-long.ogg");
     ASSERT_TRUE(writeToneOgg(path.c_str(), 6.0));
     const char* error = nullptr;
     ASSERT_TRUE(openMusic(path.c_str(), &error)) << (error ? error : "");
@@ -70,7 +65,7 @@ TEST_F(MusicStream, ClockIsMonotonicWholeMillisecondsAndKeepsWallTime) {
 }
 
 TEST_F(MusicStream, AStreamShorterThanTheRunLoopsBackToZero) {
-    std::string path = tempPath("short.ogg");
+    std::string path = tempFilePath("music-short.ogg");
     ASSERT_TRUE(writeToneOgg(path.c_str(), 1.0));
     ASSERT_TRUE(openMusic(path.c_str()));
     playMusic(true);
@@ -96,7 +91,7 @@ TEST_F(MusicStream, UnreadableFilesAreRefusedWithTheirName) {
     ASSERT_NE(error, nullptr);
     EXPECT_NE(std::string(error).find("no/such/tarnwhistle.ogg"), std::string::npos) << error;
 
-    std::string junk = tempPath("junk.ogg");
+    std::string junk = tempFilePath("music-junk.ogg");
     FILE* file = fopen(junk.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     fputs("this is not an Ogg Vorbis stream, only text pretending to be one.\n", file);
@@ -107,7 +102,7 @@ TEST_F(MusicStream, UnreadableFilesAreRefusedWithTheirName) {
     EXPECT_NE(std::string(error).find(junk), std::string::npos) << error;
 
     // A good file cut short opens or is refused, but never crashes the player.
-    std::string whole = tempPath("whole.ogg"), cut = tempPath("cut.ogg");
+    std::string whole = tempFilePath("music-whole.ogg"), cut = tempFilePath("music-cut.ogg");
     ASSERT_TRUE(writeToneOgg(whole.c_str(), 2.0));
     FILE* in = fopen(whole.c_str(), "rb");
     FILE* out = fopen(cut.c_str(), "wb");
@@ -122,7 +117,8 @@ TEST_F(MusicStream, UnreadableFilesAreRefusedWithTheirName) {
         EXPECT_GE(musicTime(), 0.0);
     }
     // Two streams chained in one file could change format mid-way: refused up front.
-    std::string chained = tempPath("chained.ogg"), second = tempPath("second.ogg");
+    std::string chained = tempFilePath("music-chained.ogg"),
+                second = tempFilePath("music-second.ogg");
     ASSERT_TRUE(writeToneOgg(second.c_str(), 0.5, 2));
     std::string command = "cat '" + whole + "' '" + second + "' > '" + chained + "'";
     ASSERT_EQ(system(command.c_str()), 0);
@@ -139,7 +135,7 @@ TEST_F(MusicStream, UnreadableFilesAreRefusedWithTheirName) {
 }
 
 TEST_F(MusicStream, CloseSoundTwiceIsSafeAndStopsTheClock) {
-    std::string path = tempPath("close.ogg");
+    std::string path = tempFilePath("music-close.ogg");
     ASSERT_TRUE(writeToneOgg(path.c_str(), 1.0));
     ASSERT_TRUE(openMusic(path.c_str()));
     playMusic(true);

@@ -3,8 +3,16 @@
 #include "tools/ogg_writer.h"
 #include <cmath>
 #include <png.h>
+#include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
+
+std::string tempFilePath(const std::string& name) {
+    const char* dir = getenv("TMPDIR");
+    return std::string(dir && *dir ? dir : "/tmp") + "/glimwick-" + std::to_string(getpid()) + "-" +
+           name;
+}
 
 bool writeToneOgg(const char* path, double seconds, int serial) {
     const int rate = 44100;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+// A path for a scratch file in $TMPDIR (or /tmp), unique to this process.
+std::string tempFilePath(const std::string& name);
 // A stereo 440 Hz tone of the given length as Ogg Vorbis at 44100 Hz; serial names the
 // logical stream (files with different serials chain when concatenated).
 bool writeToneOgg(const char* path, double seconds, int serial = 1);
