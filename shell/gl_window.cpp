@@ -153,6 +153,11 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
         return fail(error, "window: cannot make the GL context current");
     glewExperimental = GL_TRUE;
     GLenum glew = glewInit();
+    // Debian's GLEW is built for GLX: on an EGL context (Wayland, SDL's offscreen driver)
+    // glewInit loads every GL entry point and only then fails to find a GLX display. That
+    // failure comes after the GL part succeeded, so the context is fully usable.
+    if (glew == GLEW_ERROR_NO_GLX_DISPLAY)
+        glew = GLEW_OK;
     if (glew != GLEW_OK) {
         SDL_SetError("%s", reinterpret_cast<const char*>(glewGetErrorString(glew)));
         return fail(error, "window: cannot load GL entry points");
