@@ -1,5 +1,6 @@
 // The music: Ogg Vorbis decoded on SDL's audio thread, and the audible position as a clock.
 #include "shell/music_stream.h"
+#include "shell/memory_file.h"
 #include <SDL2/SDL.h>
 #include <algorithm>
 #include <cerrno>
@@ -22,7 +23,7 @@ struct {
     // the latency subtracted from what was handed over.
     int deviceFrames = 0;
     std::vector<unsigned char> bytes; // the whole file: the audio thread never waits on a disk
-    size_t position = 0;              // read position of the decoder in bytes
+    MemoryFile reader;                // the decoder's view of bytes
     OggVorbis_File file;
     bool fileOpen = false;
     bool playing = false; // playMusic has started the device
@@ -51,29 +52,6 @@ __attribute__((format(printf, 2, 3))) bool fail(const char** error, const char* 
     return false;
 }
 
-// The decoder reads the in-memory file through these.
-size_t readBytes(void* into, size_t size, size_t count, void*) {
-    size_t wanted = size * count, left = state.bytes.size() - state.position;
-    size_t n = std::min(wanted, left);
-    memcpy(into, state.bytes.data() + state.position, n);
-    state.position += n;
-    return size ? n / size : 0;
-}
-
-int seekBytes(void*, ogg_int64_t offset, int whence) {
-    ogg_int64_t base = whence == SEEK_SET   ? 0
-                       : whence == SEEK_CUR ? ogg_int64_t(state.position)
-                                            : ogg_int64_t(state.bytes.size());
-    if (base + offset < 0 || base + offset > ogg_int64_t(state.bytes.size()))
-        return -1;
-    state.position = size_t(base + offset);
-    return 0;
-}
-
-long tellBytes(void*) {
-    return long(state.position);
-}
-
 // The whole file into state.bytes; false with errno set (or EFBIG) on failure.
 bool readWholeFile(const char* path) {
     FILE* file = fopen(path, "rb");
@@ -89,7 +67,7 @@ bool readWholeFile(const char* path) {
         errno = EFBIG;
     }
     fclose(file);
-    state.position = 0;
+    state.reader = MemoryFile{state.bytes.data(), state.bytes.size(), 0};
     return ok;
 }
 
@@ -150,6 +128,7 @@ void closeMusicFile() {
     if (state.fileOpen)
         ov_clear(&state.file);
     state.fileOpen = false;
+    state.reader = MemoryFile{};
     state.bytes.clear();
     state.bytes.shrink_to_fit();
 }
@@ -194,8 +173,7 @@ bool openMusic(const char* path, const char** error) {
     closeMusicFile();
     if (!readWholeFile(path))
         return fail(error, "music: cannot open %s: %s", path, strerror(errno));
-    const ov_callbacks fromMemory = {readBytes, seekBytes, nullptr, tellBytes};
-    int code = ov_open_callbacks(&state, &state.file, nullptr, 0, fromMemory);
+    int code = ov_open_callbacks(&state.reader, &state.file, nullptr, 0, memoryFileCallbacks());
     if (code != 0) {
         state.bytes.clear();
         return fail(error, "music: cannot open %s: %s", path, vorbisError(code));
