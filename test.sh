@@ -6,7 +6,8 @@ set -eu
 cd "$(dirname "$0")"
 tools/install_packages.sh cmake g++ make pkg-config libsdl2-dev libglew-dev libgl-dev \
     libglu1-mesa-dev libgl1-mesa-dri libvorbis-dev libpng-dev libgtest-dev libbenchmark-dev \
-    libx11-dev libfreetype-dev fonts-dejavu-core xvfb xauth xdotool x11-utils imagemagick
+    libx11-dev libfreetype-dev fonts-dejavu-core xvfb xauth xdotool x11-utils imagemagick \
+    clang libclang-rt-dev
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
 export SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1

@@ -15,8 +15,8 @@ struct Texture {
 void createTexture(Texture& texture, int width, int height);
 // Decodes a PNG into a new texture (RGBA8 when it has any transparency, else RGB8); null,
 // with the reason (not the path) in *error, when the file is missing, not a PNG,
-// truncated, corrupt or over 8192 texels on a side. Needs a current GL context; leaves
-// no texture bound.
+// truncated, corrupt, or wider or taller than 8192 texels or the context's largest
+// texture. Needs a current GL context; leaves no texture bound.
 std::unique_ptr<Texture> loadTexture(const char* path, std::string* error = nullptr);
 void enableTexture(const Texture& texture);
 void disableTexture();

@@ -1,6 +1,7 @@
 // PNG textures: every decodable pixel layout gives a complete RGB8 or RGBA8 texture with
 // the file's rows in order; bad files give null and touch no GL state; bind helpers.
 #include "render/texture.h"
+#include "render/png_decode.h"
 #include "tests/render/render_test_support.h"
 #include <GL/glew.h>
 #include <cstdio>
@@ -271,6 +272,28 @@ TEST_F(TextureTest, BadFilesGiveNullAndTouchNoGlState) {
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->width, 8192);
     glDeleteTextures(1, &texture->id);
+}
+
+// The side limit is the caller's (the context's largest texture): an image over it is
+// refused from its header with the same kind of message as any bad file.
+TEST_F(TextureTest, SideLimitRefusesFromTheHeader) {
+    PngFile file{300, 2, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint8_t>(600, 77)};
+    std::string path = write("limit.png", file);
+    std::vector<uint8_t> bytes = readBytes(path);
+    DecodedImage image;
+    std::string error;
+    EXPECT_FALSE(decodePng(bytes.data(), bytes.size(), 299, image, &error));
+    EXPECT_EQ(error, "300 x 2 texels is larger than 299 on a side");
+    EXPECT_TRUE(image.pixels.empty());
+
+    ASSERT_TRUE(decodePngFile(path.c_str(), 300, image, &error)) << error;
+    EXPECT_EQ(image.width, 300);
+    EXPECT_FALSE(image.alpha);
+    ASSERT_EQ(image.pixels.size(), 2u * 900u); // 300 RGB texels a row, already 4-aligned
+    EXPECT_EQ(image.pixels[899], 77);
+
+    EXPECT_FALSE(decodePngFile(tempFilePath("absent.png").c_str(), 300, image, &error));
+    EXPECT_EQ(error, "No such file or directory");
 }
 
 TEST_F(TextureTest, CreateEnableAndDisable) {
