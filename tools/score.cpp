@@ -1,4 +1,5 @@
 // The score of the soundtrack: sections, chords, grooves and melodies placed on the script's times.
+#include "shell/schedule.h"
 #include "tools/soundtrack.h"
 #include <algorithm>
 #include <initializer_list>
@@ -12,6 +13,15 @@ struct Section {
     double start, end; // seconds
     int eighths;
 };
+
+Section section(double start, double end) {
+    return Section{start, end, int((end - start) / 0.25 + 0.5)};
+}
+
+// The music under one row of the script: from the cut where the row begins to its own.
+Section rowSection(int row) {
+    return section(rowStart(row), kSchedule[row].seconds);
+}
 
 double at(const Section& s, double eighth) {
     return s.start + eighth * (s.end - s.start) / s.eighths;
@@ -200,14 +210,14 @@ void bandSection(Score& sc, const Section& s, std::initializer_list<const Chord*
 }
 
 void intro(Score& sc) {
-    Section s0{0.0, 3.34, 13};
+    Section s0 = rowSection(0);
     pad(sc, s0, 0, 13, kAm9, 0.2, 0.12, 2.2);
     bassLong(sc, s0, 0, 13, kAm9, 0.25, 1.5);
     const int bells[4][2] = {{0, 76}, {4, 81}, {8, 79}, {11, 83}};
     for (const auto& b : bells)
         add(sc, Instrument::Bell, at(s0, b[0]), 1.0, b[1], 0.13, b[0] % 8 ? 0.4 : -0.4);
 
-    Section s1{3.34, 7.29, 16};
+    Section s1 = rowSection(1);
     hit(sc, s1.start, 0.2, kFmaj9);
     pad(sc, s1, 0, 8, kFmaj9, 0.25);
     pad(sc, s1, 8, 16, kGsus, 0.3);
@@ -216,7 +226,7 @@ void intro(Score& sc) {
     arpeggio(sc, s1, 0, 8, kFmaj9, 1, 0.4, 0.15);
     arpeggio(sc, s1, 8, 16, kGsus, 1, 0.4, 0.15);
 
-    Section s2{7.29, 11.0, 15};
+    Section s2 = rowSection(2);
     hit(sc, s2.start, 0.3, kCadd9);
     pad(sc, s2, 0, 8, kCadd9, 0.35);
     pad(sc, s2, 8, 15, kEm7, 0.4);
@@ -226,7 +236,7 @@ void intro(Score& sc) {
     arpeggio(sc, s2, 8, 15, kEm7, 2, 0.5, 0.13);
 
     // The build: the filter opens, a riser lifts into the drums' entry.
-    Section s3{11.0, 15.185, 17};
+    Section s3 = rowSection(3);
     hit(sc, s3.start, 0.4, kDm7);
     pad(sc, s3, 0, 8, kDm7, 0.45);
     pad(sc, s3, 8, 12, kE7, 0.55);
@@ -240,22 +250,22 @@ void intro(Score& sc) {
 
 void mainPart(Score& sc) {
     // Drums in: the model starts to bend.
-    Section s4{15.185, 22.53, 29};
+    Section s4 = rowSection(4);
     hit(sc, s4.start, 1.0, kAm, 0.125);
     bandSection(sc, s4, {&kAm, &kFmaj9, &kCadd9, &kGsus}, 24, 0.55);
 
-    Section s5{22.53, 30.46, 32};
+    Section s5 = rowSection(5);
     hit(sc, s5.start, 0.6, kAm);
     bandSection(sc, s5, {&kAm, &kFmaj9, &kCadd9, &kGsus}, 30, 0.55);
     melody(sc, s5, 0, 32, kThemeA, Instrument::Lead, 0.26);
 
-    Section s6{30.46, 41.0, 42};
+    Section s6 = rowSection(6);
     hit(sc, s6.start, 0.6, kDm7);
     bandSection(sc, s6, {&kDm7, &kAm, &kFmaj9, &kGsus, &kE7}, 38, 0.6);
     melody(sc, s6, 0, 42, kThemeB, Instrument::Lead, 0.26);
 
     // Breakdown: no kick, the theme on bells, a snare build into the big section.
-    Section s7{41.0, 49.5, 34};
+    Section s7 = rowSection(7);
     hit(sc, s7.start, 0.5, kAm);
     const Chord* breakdown[5] = {&kAm, &kFmaj9, &kCadd9, &kGsus, &kE7};
     for (int b = 0; b < 5; ++b) {
@@ -269,7 +279,7 @@ void mainPart(Score& sc) {
     fill(sc, s7, 24, 34, 0.7);
     add(sc, Instrument::Riser, at(s7, 26), s7.end - 0.125 - at(s7, 26), 0, 0.3);
 
-    Section s8{49.5, 72.16, 91};
+    Section s8 = rowSection(8);
     hit(sc, s8.start, 1.0, kAm, 0.125);
     bandSection(
         sc, s8,
@@ -283,7 +293,7 @@ void mainPart(Score& sc) {
     add(sc, Instrument::Crash, at(s8, 64), 0, 0, 0.3);
 
     // Drums stop for a breath, a snare roll and a riser lead into the quick cuts.
-    Section s9{72.16, 74.0, 7};
+    Section s9 = rowSection(9);
     hit(sc, s9.start, 0.6, kFmaj9);
     add(sc, Instrument::Kick, s9.start, 0, 0, 0.95);
     pad(sc, s9, 0, 4, kFmaj9, 0.5);
@@ -298,21 +308,20 @@ void mainPart(Score& sc) {
 // The quick cuts: a change every two seconds or so, each with its own chord and answer.
 void quickCuts(Score& sc) {
     struct Cut {
-        double start, end;
+        int row; // of the script, 10 to 19
         const Chord* chord;
         const Chord* second; // chord from the ninth eighth on, if any
         Phrase phrase;
     };
     const Cut cuts[] = {
-        {74.0, 76.0, &kAm, nullptr, kCutAm},   {76.0, 80.0, &kFmaj9, &kGsus, kCutFG},
-        {80.0, 82.0, &kCadd9, nullptr, kCutC}, {82.0, 83.5, &kGsus, nullptr, kCutG},
-        {83.5, 85.5, &kAm, nullptr, kCutAm},   {85.5, 87.5, &kFmaj9, nullptr, kCutF},
-        {87.5, 91.0, &kDm7, nullptr, kCutDm},  {91.0, 93.0, &kEm7, nullptr, kCutEm},
-        {93.0, 95.0, &kFmaj9, nullptr, kCutF}, {95.0, 97.0, &kE7, nullptr, kCutE},
+        {10, &kAm, nullptr, kCutAm},  {11, &kFmaj9, &kGsus, kCutFG}, {12, &kCadd9, nullptr, kCutC},
+        {13, &kGsus, nullptr, kCutG}, {14, &kAm, nullptr, kCutAm},   {15, &kFmaj9, nullptr, kCutF},
+        {16, &kDm7, nullptr, kCutDm}, {17, &kEm7, nullptr, kCutEm},  {18, &kFmaj9, nullptr, kCutF},
+        {19, &kE7, nullptr, kCutE},
     };
     for (const Cut& cut : cuts) {
-        int n = int((cut.end - cut.start) / 0.25 + 0.5);
-        Section s{cut.start, cut.end, n};
+        Section s = rowSection(cut.row);
+        int n = s.eighths;
         hit(sc, s.start, 0.75, *cut.chord);
         int split = cut.second ? 8 : n;
         pad(sc, s, 0, split, *cut.chord, 0.65);
@@ -330,14 +339,15 @@ void quickCuts(Score& sc) {
 }
 
 void finale(Score& sc) {
-    Section s11{97.0, 105.04, 32};
+    Section s11 = rowSection(20);
     hit(sc, s11.start, 1.0, kAm);
     bandSection(sc, s11, {&kAm, &kFmaj9, &kCadd9, &kGsus}, 28, 0.7);
     melody(sc, s11, 0, 32, kThemeA2, Instrument::Lead, 0.26);
     melody(sc, s11, 0, 32, kThemeA2, Instrument::Lead, 0.08, 12);
 
     // The end scene: one last hit, then pads, a slow bell echo of the theme and the fade.
-    Section s12{105.04, kSoundtrackSeconds, 66};
+    // It lasts past the run's end, to the end of the piece.
+    Section s12 = section(rowStart(21), kSoundtrackSeconds);
     hit(sc, s12.start, 0.9, kAm9);
     add(sc, Instrument::Kick, s12.start, 0, 0, 0.95);
     const Chord* outro[4] = {&kAm9, &kFmaj9, &kCadd9, &kAm9};

@@ -1,5 +1,6 @@
 // Mixes the soundtrack's score: buses, kick-ducking, reverb and delay, loudness and the fade.
 #include "tools/soundtrack.h"
+#include "shell/schedule.h"
 #include <algorithm>
 #include <cmath>
 
@@ -129,22 +130,24 @@ std::vector<float> mixSoundtrack(const std::vector<Note>& score) {
     mixInto(dry, reverb(reverbBus, 0.86, 0.3), 0.7);
     highPass(dry, 20.0);
 
-    // Loudness: the part with drums at -14 dBFS RMS, peaks held under -3 dBFS so the
-    // encoded file, whose peaks overshoot by up to about 1 dB, stays below -1 dBFS.
-    double gain = std::pow(10.0, -14.0 / 20.0) / rmsOver(dry, 15.185, 105.04);
+    // Loudness: the part with drums (from scene 2, row 4 of the script, to the end part,
+    // row 21) at -14 dBFS RMS, peaks held under -3 dBFS so the encoded file, whose peaks
+    // overshoot by up to about 1 dB, stays below -1 dBFS.
+    double gain = std::pow(10.0, -14.0 / 20.0) / rmsOver(dry, rowStart(4), rowStart(21));
     for (size_t i = 0; i < frames; ++i) {
         dry.left[i] = float(dry.left[i] * gain);
         dry.right[i] = float(dry.right[i] * gain);
     }
     limitPeaks(dry, std::pow(10.0, -3.0 / 20.0), 0.005, 0.08);
 
-    // Fade to silence between 118 s and 120 s (raised cosine), silence after.
+    // Fade to silence over the last 2 s of the run (raised cosine), silence after.
+    const double runEnd = kSchedule[kScheduleRows - 1].seconds, fadeFrom = runEnd - 2.0;
     std::vector<float> out(2 * frames);
     for (size_t i = 0; i < frames; ++i) {
         double t = double(i) / kSampleRate;
-        double fade = t < 118.0    ? 1.0
-                      : t >= 120.0 ? 0.0
-                                   : 0.5 * (1.0 + std::cos(M_PI * (t - 118.0) / 2.0));
+        double fade = t < fadeFrom  ? 1.0
+                      : t >= runEnd ? 0.0
+                                    : 0.5 * (1.0 + std::cos(M_PI * (t - fadeFrom) / 2.0));
         out[2 * i] = float(dry.left[i] * fade);
         out[2 * i + 1] = float(dry.right[i] * fade);
     }
