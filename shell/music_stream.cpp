@@ -3,6 +3,7 @@
 #include "shell/memory_file.h"
 #include <SDL2/SDL.h>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -12,9 +13,29 @@
 
 namespace {
 
-const int kRate = 44100;              // frames per second, of the device and of the file
-const int kDeviceFrames = 1024;       // frames per device buffer asked for
+const int kDeviceRate = 44100; // frames per second asked of the device before a file is open
+// Frames per device buffer asked for: a power of two, as SDL 2.26 sizes some of its own
+// buffers that way whatever it grants (other sizes overrun them).
+const int kDeviceFrames = 1024;
 const long kLargestFile = 256L << 20; // bytes; the music is read into memory whole
+
+// What the audio callback last published: the audible position and where passes begin.
+// Written by the audio thread only; read by the clock without any lock (see readAnchor).
+struct Anchor {
+    double frames = 0;     // audible position in file frames since playMusic, at counter
+    Uint64 counter = 0;    // performance counter when the callback began
+    Uint64 passStart = 0;  // frame at which the current pass began
+    Uint64 passBefore = 0; // where the pass before it began
+};
+
+// A sequence lock: the writer makes the count odd while it writes, even when done; a
+// reader retries while the count is odd or has changed under it. The audio thread never
+// waits on a reader, and a reader waits only for the few stores of one publication.
+struct PublishedAnchor {
+    std::atomic<Uint32> sequence{0};
+    std::atomic<double> frames{0};
+    std::atomic<Uint64> counter{0}, passStart{0}, passBefore{0};
+};
 
 struct {
     bool audioStarted = false; // SDL's audio subsystem is ours to quit
@@ -22,25 +43,56 @@ struct {
     // Frames per callback as granted; also what the device still holds after a callback,
     // the latency subtracted from what was handed over.
     int deviceFrames = 0;
+    int deviceRate = 0;               // frames per second the callback is asked for
     std::vector<unsigned char> bytes; // the whole file: the audio thread never waits on a disk
     MemoryFile reader;                // the decoder's view of bytes
     OggVorbis_File file;
     bool fileOpen = false;
-    bool playing = false; // playMusic has started the device
+    std::atomic<bool> playing{false}; // playMusic has started the device
     int channels = 0;
+    int rate = 0; // of the file: the clock counts its frames
     char error[320] = "";
 
-    // Written by the audio callback, read by the main thread under the device lock.
+    // Audio thread only while playing (set by playMusic with the callback held off).
     bool loop = false;
-    bool ended = false;           // a stream that does not loop has run out
-    Uint64 framesDelivered = 0;   // handed to the device since playMusic
-    Uint64 passStart[2] = {0, 0}; // [0] frame at which the current pass began, [1] the one before
-    double anchorFrames = 0;      // audible position (frames, since playMusic) at anchorCounter
-    Uint64 anchorCounter = 0;     // performance counter at the last callback
+    bool ended = false;         // a stream that does not loop has run out
+    Uint64 framesDelivered = 0; // handed to the device since playMusic
+    Anchor anchor;              // the audio thread's copy of what it published last
+    Uint64 passFrames = 0;      // frames of the file handed over in the current pass
+    Uint64 fileFrames = 0;      // length of one pass, as the file's last page gives it
+
+    PublishedAnchor published;
 
     // Main thread only: audible frames reported last, so the clock never steps back.
     double lastAudible = 0;
 } state;
+
+void publishAnchor(const Anchor& anchor) {
+    PublishedAnchor& p = state.published;
+    Uint32 sequence = p.sequence.load(std::memory_order_relaxed);
+    p.sequence.store(sequence + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    p.frames.store(anchor.frames, std::memory_order_relaxed);
+    p.counter.store(anchor.counter, std::memory_order_relaxed);
+    p.passStart.store(anchor.passStart, std::memory_order_relaxed);
+    p.passBefore.store(anchor.passBefore, std::memory_order_relaxed);
+    p.sequence.store(sequence + 2, std::memory_order_release);
+}
+
+Anchor readAnchor() {
+    const PublishedAnchor& p = state.published;
+    Anchor anchor;
+    for (;;) {
+        Uint32 before = p.sequence.load(std::memory_order_acquire);
+        anchor.frames = p.frames.load(std::memory_order_relaxed);
+        anchor.counter = p.counter.load(std::memory_order_relaxed);
+        anchor.passStart = p.passStart.load(std::memory_order_relaxed);
+        anchor.passBefore = p.passBefore.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if ((before & 1) == 0 && p.sequence.load(std::memory_order_relaxed) == before)
+            return anchor;
+    }
+}
 
 __attribute__((format(printf, 2, 3))) bool fail(const char** error, const char* format, ...) {
     va_list args;
@@ -86,6 +138,34 @@ const char* vorbisError(int code) {
     }
 }
 
+// Up to `wanted` frames of the file into out as stereo; returns how many, 0 at the end
+// of the stream. A damaged stretch (a hole, a bad packet) is skipped, a bounded number of
+// times per call; at the end, silence makes up for what it lost, so every pass lasts as
+// long as the file says and a loop comes round on time.
+long decodeFrames(float* out, int wanted) {
+    for (int tries = 0; tries < 64; ++tries) {
+        float** pcm = nullptr;
+        int section = 0;
+        long got = ov_read_float(&state.file, &pcm, wanted, &section);
+        if (got < 0)
+            continue; // decoding resumes at the next good page
+        if (got == 0) {
+            got = long(std::min<Uint64>(
+                state.fileFrames - std::min(state.passFrames, state.fileFrames), Uint64(wanted)));
+            std::fill(out, out + 2 * got, 0.0f);
+        } else {
+            const int right = state.channels > 1 ? 1 : 0; // mono plays on both sides
+            for (long i = 0; i < got; ++i) {
+                out[2 * i] = pcm[0][i];
+                out[2 * i + 1] = pcm[right][i];
+            }
+        }
+        state.passFrames += Uint64(got);
+        return got;
+    }
+    return -1;
+}
+
 // Fills out with decoded frames; at the end of the stream starts over from frame 0 when
 // looping (recording where the new pass begins), else pads with silence.
 void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
@@ -93,35 +173,34 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
     int frames = length / int(2 * sizeof(float));
     // Everything handed over before this call, less what the device still holds, is
     // what is audible now.
-    state.anchorFrames = double(state.framesDelivered) - state.deviceFrames;
-    state.anchorCounter = SDL_GetPerformanceCounter();
+    state.anchor.frames = double(state.framesDelivered) - state.deviceFrames;
+    state.anchor.counter = SDL_GetPerformanceCounter();
+    publishAnchor(state.anchor);
 
     int done = 0;
     int restarts = 0; // a stream that decodes to nothing must not spin here
+    bool passBegan = false;
     while (done < frames && !state.ended) {
-        float** pcm = nullptr;
-        int section = 0;
-        long got = ov_read_float(&state.file, &pcm, frames - done, &section);
+        long got = decodeFrames(out + 2 * done, frames - done);
         if (got > 0) {
-            const int right = state.channels > 1 ? 1 : 0; // mono plays on both sides
-            for (long i = 0; i < got; ++i) {
-                out[2 * (done + i)] = pcm[0][i];
-                out[2 * (done + i) + 1] = pcm[right][i];
-            }
             done += int(got);
             restarts = 0;
-        } else if (got == OV_HOLE) {
-            continue; // a gap in the data: decoding goes on after it
         } else if (got == 0 && state.loop && restarts == 0 && ov_pcm_seek(&state.file, 0) == 0) {
             ++restarts;
-            state.passStart[1] = state.passStart[0];
-            state.passStart[0] = state.framesDelivered + Uint64(done);
+            state.anchor.passBefore = state.anchor.passStart;
+            state.anchor.passStart = state.framesDelivered + Uint64(done);
+            state.passFrames = 0;
+            passBegan = true;
+        } else if (got < 0) {
+            break; // a long damaged stretch: silence for now, decoding goes on next time
         } else {
-            state.ended = true; // end of a stream that does not loop, or unreadable data
+            state.ended = true; // the end of a stream that does not loop
         }
     }
     std::fill(out + 2 * done, out + 2 * frames, 0.0f);
     state.framesDelivered += Uint64(frames);
+    if (passBegan)
+        publishAnchor(state.anchor);
 }
 
 void closeMusicFile() {
@@ -141,12 +220,11 @@ void resetMusicSlots() {
     state.playing = false;
 }
 
-bool initSound(const char** error) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return fail(error, "sound: cannot start the audio system: %s", SDL_GetError());
-    state.audioStarted = true;
+// Opens the device for stereo float frames at `rate`; SDL converts when the device
+// runs at another rate. False with the reason in state.error.
+bool openDevice(int rate, const char** error) {
     SDL_AudioSpec want{}, have{};
-    want.freq = kRate;
+    want.freq = rate;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
     want.samples = kDeviceFrames;
@@ -155,13 +233,22 @@ bool initSound(const char** error) {
     // the device holds; a buffer size of SDL's choosing would add a queue the clock
     // cannot see.
     state.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
-    if (state.device == 0) {
-        fail(error, "sound: cannot open an audio device: %s", SDL_GetError());
+    if (state.device == 0)
+        return fail(error, "sound: cannot open an audio device: %s", SDL_GetError());
+    state.deviceFrames = have.samples;
+    state.deviceRate = rate;
+    return true;
+}
+
+bool initSound(const char** error) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return fail(error, "sound: cannot start the audio system: %s", SDL_GetError());
+    state.audioStarted = true;
+    if (!openDevice(kDeviceRate, error)) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         state.audioStarted = false;
         return false;
     }
-    state.deviceFrames = have.samples;
     return true;
 }
 
@@ -181,13 +268,23 @@ bool openMusic(const char* path, const char** error) {
     state.fileOpen = true;
     // One logical stream only: a chained file could change rate or channels mid-way.
     vorbis_info* vi = ov_info(&state.file, -1);
-    if (ov_streams(&state.file) != 1 || !vi || vi->rate != kRate || vi->channels < 1 ||
-        vi->channels > 2) {
+    if (ov_streams(&state.file) != 1 || !vi || vi->channels < 1 || vi->channels > 2) {
         closeMusicFile();
-        return fail(error, "music: cannot open %s: %s", path,
-                    "not a single 44100 Hz mono or stereo stream");
+        return fail(error, "music: cannot open %s: %s", path, "not a single mono or stereo stream");
     }
     state.channels = vi->channels;
+    state.rate = int(vi->rate);
+    ogg_int64_t total = ov_pcm_total(&state.file, -1);
+    state.fileFrames = total > 0 ? Uint64(total) : 0;
+    // The callback runs at the file's own rate, so its frames are the clock's frames.
+    if (state.device && state.deviceRate != state.rate) {
+        SDL_CloseAudioDevice(state.device);
+        state.device = 0;
+        if (!openDevice(state.rate, error)) {
+            closeMusicFile();
+            return false;
+        }
+    }
     return true;
 }
 
@@ -199,9 +296,11 @@ int playMusic(bool loop) {
     state.loop = loop;
     state.ended = false;
     state.framesDelivered = 0;
-    state.passStart[0] = state.passStart[1] = 0;
-    state.anchorFrames = -double(state.deviceFrames);
-    state.anchorCounter = SDL_GetPerformanceCounter();
+    state.passFrames = 0;
+    state.anchor = Anchor{};
+    state.anchor.frames = -double(state.deviceFrames);
+    state.anchor.counter = SDL_GetPerformanceCounter();
+    publishAnchor(state.anchor);
     state.lastAudible = 0;
     state.playing = true;
     SDL_UnlockAudioDevice(state.device);
@@ -209,22 +308,23 @@ int playMusic(bool loop) {
     return 0;
 }
 
+// Never takes the device lock: the audio thread holds it for a whole callback, decoding
+// included, and the frame loop reads the clock twice a frame.
 double musicTime() {
     if (!state.playing)
         return 0;
-    SDL_LockAudioDevice(state.device);
+    Anchor anchor = readAnchor();
     Uint64 now = SDL_GetPerformanceCounter();
-    double elapsed = double(now - state.anchorCounter) / double(SDL_GetPerformanceFrequency());
+    double elapsed = double(now - anchor.counter) / double(SDL_GetPerformanceFrequency());
     // Between callbacks the position runs on the high-resolution clock, but never past the
     // next buffer boundary (a late callback holds it there) and never backwards.
-    double audible = state.anchorFrames + std::min(elapsed * kRate, double(state.deviceFrames));
+    double audible = anchor.frames + std::min(elapsed * state.rate, double(state.deviceFrames));
     audible = std::max(audible, state.lastAudible);
     state.lastAudible = audible;
-    double start = audible >= double(state.passStart[0]) ? double(state.passStart[0])
-                                                         : double(state.passStart[1]);
-    SDL_UnlockAudioDevice(state.device);
+    double start =
+        audible >= double(anchor.passStart) ? double(anchor.passStart) : double(anchor.passBefore);
     double inPass = std::max(0.0, audible - start);
-    int32_t ms = int32_t(inPass * 1000.0 / kRate);
+    int32_t ms = int32_t(inPass * 1000.0 / state.rate);
     return double(ms) * double(0.001f);
 }
 

@@ -18,13 +18,14 @@ bool writePages(ogg_stream_state& stream, FILE* file, bool flush) {
 } // namespace
 
 bool writeOggVorbis(const char* path, const float* samples, size_t frames, int rate, float quality,
-                    int serial) {
+                    int serial, int channels) {
     FILE* file = fopen(path, "wb");
     if (!file)
         return false;
     vorbis_info info;
     vorbis_info_init(&info);
-    bool ok = vorbis_encode_init_vbr(&info, 2, rate, quality) == 0;
+    bool ok = (channels == 1 || channels == 2) &&
+              vorbis_encode_init_vbr(&info, channels, rate, quality) == 0;
     vorbis_comment comment;
     vorbis_comment_init(&comment);
     vorbis_dsp_state dsp;
@@ -48,10 +49,9 @@ bool writeOggVorbis(const char* path, const float* samples, size_t frames, int r
             size_t n = frames - done < chunk ? frames - done : chunk;
             if (n > 0) {
                 float** buffer = vorbis_analysis_buffer(&dsp, int(n));
-                for (size_t i = 0; i < n; ++i) {
-                    buffer[0][i] = samples[2 * (done + i)];
-                    buffer[1][i] = samples[2 * (done + i) + 1];
-                }
+                for (size_t i = 0; i < n; ++i)
+                    for (int c = 0; c < channels; ++c)
+                        buffer[c][i] = samples[size_t(channels) * (done + i) + size_t(c)];
             }
             vorbis_analysis_wrote(&dsp, int(n)); // 0 frames marks the end of the stream
             done += n;

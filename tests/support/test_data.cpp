@@ -14,16 +14,15 @@ std::string tempFilePath(const std::string& name) {
            name;
 }
 
-bool writeToneOgg(const char* path, double seconds, int serial) {
-    const int rate = 44100;
+bool writeToneOgg(const char* path, double seconds, int serial, int rate, int channels) {
     size_t frames = size_t(seconds * rate);
-    std::vector<float> samples(frames * 2);
+    std::vector<float> samples(frames * size_t(channels));
     for (size_t i = 0; i < frames; ++i) {
         float s = 0.3f * float(std::sin(2.0 * M_PI * 440.0 * double(i) / rate));
-        samples[2 * i] = s;
-        samples[2 * i + 1] = s;
+        for (int c = 0; c < channels; ++c)
+            samples[i * size_t(channels) + size_t(c)] = s;
     }
-    return writeOggVorbis(path, samples.data(), frames, rate, 0.1f, serial);
+    return writeOggVorbis(path, samples.data(), frames, rate, 0.1f, serial, channels);
 }
 
 bool writeRgbaPng(const char* path, int width, int height, const uint8_t* rgba) {
