@@ -47,6 +47,31 @@ bool invisibleDriver(const char* driver) {
            !isSet("SDL_VIDEODRIVER");
 }
 
+// Only quit, window and key events are ever acted on; every other kind is dropped before it
+// reaches the queue. SDL queues each mouse motion where a desktop's own queue coalesces them,
+// and with one event taken per frame a few seconds of motion would put Escape behind
+// thousands of them. Audio device events stay: they are rare and the sound code may use them.
+void ignoreUnhandledEvents() {
+    const Uint32 kIgnoredRanges[][2] = {
+        {SDL_DISPLAYEVENT, SDL_DISPLAYEVENT},
+        {SDL_SYSWMEVENT, SDL_SYSWMEVENT},
+        {SDL_TEXTEDITING, SDL_TEXTEDITING_EXT}, // text input, editing and keymap changes
+        {SDL_MOUSEMOTION, SDL_MOUSEWHEEL},
+        {SDL_JOYAXISMOTION, SDL_CONTROLLERSENSORUPDATE},
+        {SDL_FINGERDOWN, SDL_FINGERMOTION},
+        {SDL_DOLLARGESTURE, SDL_MULTIGESTURE},
+        {SDL_CLIPBOARDUPDATE, SDL_CLIPBOARDUPDATE},
+        {SDL_DROPFILE, SDL_DROPCOMPLETE},
+        {SDL_SENSORUPDATE, SDL_SENSORUPDATE},
+        {SDL_RENDER_TARGETS_RESET, SDL_RENDER_DEVICE_RESET},
+        {SDL_LOCALECHANGED, SDL_LOCALECHANGED},
+    };
+    for (const auto& range : kIgnoredRanges)
+        for (Uint32 type = range[0]; type <= range[1]; ++type)
+            SDL_EventState(type, SDL_IGNORE);
+    SDL_StopTextInput();
+}
+
 // The picture onto the largest centred area of its own aspect in the drawable. The
 // viewport is window-context state that the renderers never change.
 void setPictureViewport() {
@@ -82,8 +107,15 @@ bool askFullscreen() {
     box.numbuttons = 2;
     box.buttons = buttons;
     int chosen = -1; // closing the box leaves it at -1: No
-    if (noDisplay() || SDL_ShowMessageBox(&box, &chosen) != 0)
+    if (noDisplay())
+        return false; // the window's own start-up says there is no display
+    if (SDL_ShowMessageBox(&box, &chosen) != 0) {
+        // Still No, but a viewer who never saw the question should learn why (on X11 the
+        // box needs the core fonts, which a minimal system may lack).
+        fprintf(stderr, "glimwick: cannot show the start-up question (%s); running windowed\n",
+                SDL_GetError());
         return false;
+    }
     return chosen == 1;
 }
 
@@ -113,6 +145,7 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
                      SDL_GetCurrentVideoDriver());
         return fail(error, "window");
     }
+    ignoreUnhandledEvents();
 
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages named as arguments that are not installed yet; nothing
-# when all are present. Works as root, or through sudo otherwise.
+# when all are present. Works as root, or through sudo otherwise; says what to install when
+# it can do neither.
 set -eu
 missing=()
 for package in "$@"; do
@@ -8,8 +9,14 @@ for package in "$@"; do
         missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "install_packages: not root and no sudo: as root, run apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+    sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

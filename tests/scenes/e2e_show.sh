@@ -30,18 +30,17 @@ else
     echo "using stand-in data"
 fi
 
-(cd "$work/show" && exec "$exe" >"$work/out" 2>"$work/err") &
+err="$work/err"
+(cd "$work/show" && exec "$exe" >"$work/out" 2>"$err") &
 pid=$!
-wait_for 20 box_shown || { fail "the question box did not appear"; exit 1; }
-xdotool windowfocus --sync "$box" 2>/dev/null
-xdotool key --window "$box" Escape # No: windowed
+answer_question Escape || exit 1 # No: windowed
 wait_for 30 show_window || { fail "no 1024 x 768 window after answering No"; exit 1; }
 start=$(now_ms)
 pass "windowed 1024 x 768 after No"
 
 shoot() { # shoot SECONDS: the window at about SECONDS of music
     local wait_ms=$(($1 * 1000 - ($(now_ms) - start)))
-    [ "$wait_ms" -gt 0 ] && sleep "$(echo "scale=3; $wait_ms / 1000" | bc)"
+    [ "$wait_ms" -gt 0 ] && sleep "$((wait_ms / 1000)).$(printf '%03d' $((wait_ms % 1000)))"
     if exited; then
         fail "the run ended before $1 s"
         return 1

@@ -7,18 +7,14 @@ work=$(mktemp -d)
 # A copy of the executable with no data/ beside it, so only the working directory counts.
 mkdir -p "$work/bin" && cp "$1" "$work/bin/glimwick" && exe="$work/bin/glimwick"
 . "$(dirname "$0")/../support/e2e_lib.sh"
-trap 'pkill -P $$ 2>/dev/null; rm -rf "$work"' EXIT
+err="$work/err"
+trap 'kill_children; rm -rf "$work"' EXIT
 
 # start DIR KEY: runs the show in DIR and answers the question with KEY.
 start() {
-    (cd "$1" && exec "$exe" >"$work/out" 2>"$work/err") &
+    (cd "$1" && exec "$exe" >"$work/out" 2>"$err") &
     pid=$!
-    if ! wait_for 10 box_shown; then
-        fail "the question box did not appear"
-        return 1
-    fi
-    xdotool windowfocus --sync "$box" 2>/dev/null
-    xdotool key --window "$box" "$2"
+    answer_question "$2" || return 1
     if ! wait_for 20 show_window; then
         fail "no 1024 x 768 window after answering with $2"
         return 1
@@ -29,18 +25,6 @@ start() {
 presents_frames() {
     import -window "$win" -resize 64x48 txt:- 2>/dev/null | grep -v '^#' |
         grep -qv -E '#000000|black'
-}
-
-# ends_with SECONDS STATUS: the process ends within SECONDS with STATUS.
-ends_with() {
-    if ! wait_for "$1" exited; then
-        fail "$label: still running after $1 s"
-        kill "$pid" 2>/dev/null
-        return
-    fi
-    wait "$pid"
-    local rc=$?
-    [ "$rc" = "$2" ] && pass "$label: status $rc" || fail "$label: status $rc, wanted $2 ($(cat "$work/err"))"
 }
 
 "$testdata" "$work/show" 30 || { echo "cannot write test data"; exit 1; }

@@ -1,5 +1,6 @@
 # Shared by the end-to-end scripts (sourced): verdicts and finding the show's windows.
-# Uses $pid (the show's process) and sets $box (the question) and $win (the window).
+# Uses $pid (the show's process) and $err (its stderr file); sets $box (the question) and
+# $win (the window).
 title="V o r n i c >> Glimwick"
 failures=0 passes=0
 
@@ -22,7 +23,41 @@ wait_for() { # wait_for SECONDS COMMAND...: polls every 0.1 s
     return 1
 }
 
-# SDL's question box is found by its title (xdotool cannot find it by name).
-box_shown() { box=$(titled_windows | head -n 1 | cut -d' ' -f1); [ -n "$box" ]; }
+# SDL's question box is found by its title (xdotool cannot find it by name) and by not being
+# the show's own 1024 x 768 window, which carries the same title.
+box_shown() { box=$(titled_windows | awk '$2 != "1024x768" {print $1}' | head -n 1); [ -n "$box" ]; }
 show_window() { win=$(titled_windows | awk '$2 == "1024x768" {print $1}' | head -n 1); [ -n "$win" ]; }
 exited() { ! kill -0 "$pid" 2>/dev/null; }
+
+# answer_question KEY: waits for the start-up question and answers it with a real key. A box
+# that never appears is told apart from every other failure: without it the answering key
+# would land in the show's window instead.
+answer_question() {
+    if ! wait_for 20 box_shown; then
+        local why
+        why=$(grep -F 'cannot show the start-up question' "$err" 2>/dev/null)
+        fail "no question box appeared${why:+ ($why)}"
+        return 1
+    fi
+    xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key --window "$box" "$1"
+}
+
+# ends_with SECONDS STATUS: the process ends within SECONDS with STATUS (uses $label).
+ends_with() {
+    if ! wait_for "$1" exited; then
+        fail "$label: still running after $1 s"
+        kill "$pid" 2>/dev/null
+        return 1
+    fi
+    wait "$pid"
+    local rc=$?
+    [ "$rc" = "$2" ] && pass "$label: status $rc" ||
+        fail "$label: status $rc, wanted $2 ($(cat "$err" 2>/dev/null))"
+}
+
+# Kills what a script started in the background (its direct children) on the way out.
+kill_children() {
+    local child
+    for child in $(jobs -p); do kill "$child" 2>/dev/null; done
+}
