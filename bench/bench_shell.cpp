@@ -1,5 +1,6 @@
 // Start-up cost: window, sound, music, targets, text texture, geometry and a first frame.
 #include "shell/demo_state.h"
+#include "shell/dispatch.h"
 #include "shell/frame_loop.h"
 #include "shell/gl_window.h"
 #include "shell/music_stream.h"

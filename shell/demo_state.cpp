@@ -1,15 +1,8 @@
-// The per-run record: its render targets and text texture, the target helpers, dispatch.
+// The per-run record: its render targets and text texture, and the target helpers.
 #include "shell/demo_state.h"
-#include "scenes/end_part.h"
-#include "scenes/main_part.h"
 #include <GL/glew.h>
 
 namespace {
-
-// The previous frame's schedule result; -1 so that the first frame sees every change.
-struct {
-    int32_t scene = -1, part = -1, variant = -1;
-} previous;
 
 RenderTarget* targetNumber(DemoState& state, int which) {
     switch (which) {
@@ -79,26 +72,4 @@ void bindTargetTexture(DemoState& state, int which, int buffer) {
 void releaseTargetTexture(DemoState& state, int which, int /*buffer*/) {
     if (RenderTarget* target = targetNumber(state, which))
         target->releaseTexture();
-}
-
-void updateChangeFlags(DemoState& state) {
-    state.sceneChanged = state.scene != previous.scene;
-    state.partChanged = state.part != previous.part;
-    state.variantChanged = state.variant != previous.variant;
-    previous.scene = state.scene;
-    previous.part = state.part;
-    previous.variant = state.variant;
-}
-
-void resetChangeFlags() {
-    previous = {};
-}
-
-void renderFrame(DemoState& state) {
-    updateChangeFlags(state);
-    if (state.part == 0)
-        renderMainPart(state);
-    else if (state.part == 3)
-        renderEndPart(state);
-    ++state.frame;
 }

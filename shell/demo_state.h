@@ -1,4 +1,4 @@
-// The per-run record handed to every renderer and layer, its resources and the dispatch.
+// The per-run record handed to every renderer and layer, its resources and target helpers.
 #pragma once
 #include "render/render_target.h"
 #include "render/texture.h"
@@ -35,11 +35,3 @@ void beginTarget(DemoState& state, int which, int buffer);
 void endTarget(DemoState& state, int which, int buffer);
 void bindTargetTexture(DemoState& state, int which, int buffer);
 void releaseTargetTexture(DemoState& state, int which, int buffer);
-
-// Sets the three change flags against the previous call's scene, part and variant
-// (-1 before the first call) and remembers the current ones.
-void updateChangeFlags(DemoState& state);
-// Forgets the previous frame's values, as at program start.
-void resetChangeFlags();
-// Change flags, the renderer that part selects, frame count.
-void renderFrame(DemoState& state);

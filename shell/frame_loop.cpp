@@ -1,6 +1,7 @@
 // One pass of the frame loop: event, music clock, steps and mojo, schedule, render, swap.
 #include "shell/frame_loop.h"
 #include "shell/demo_state.h"
+#include "shell/dispatch.h"
 #include "shell/gl_window.h"
 #include "shell/schedule.h"
 

@@ -3,6 +3,7 @@
 #include "geometry/scene_geometry.h"
 #include "scenes/main_part.h"
 #include "shell/demo_state.h"
+#include "shell/dispatch.h"
 #include "shell/frame_loop.h"
 #include "tests/scenes/show_fixture.h"
 #include "tests/support/test_data.h"

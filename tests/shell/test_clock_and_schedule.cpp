@@ -1,5 +1,6 @@
 // The fixed-step clock, the script of scenes and the change flags, without a window.
 #include "shell/demo_state.h"
+#include "shell/dispatch.h"
 #include "shell/frame_clock.h"
 #include "shell/schedule.h"
 #include <cstdint>

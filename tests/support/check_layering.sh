@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Fails when a source file includes a project header from a layer above its own.
+# Usage: check_layering.sh SOURCE_DIR LAYER... where each LAYER, from the bottom up, is
+# "name:path path ..." as GLIMWICK_LAYERS in the top CMakeLists.txt writes it. A path
+# ending in / is a folder; any other names one module, whatever its extension.
+set -u
+root=$1
+shift
+cd "$root" || exit 1
+
+names=() paths=() ranks=()
+rank=0
+for entry in "$@"; do
+    for path in ${entry#*:}; do
+        names+=("${entry%%:*}")
+        paths+=("$path")
+        ranks+=("$rank")
+    done
+    rank=$((rank + 1))
+done
+if [ ${#paths[@]} -eq 0 ]; then
+    echo "layering: no layers given" >&2
+    exit 2
+fi
+
+# Index into paths of the layer holding file (relative to root), the longest match; -1: none.
+layer_of() {
+    local file=$1 best=-1 best_len=-1 i path
+    for i in "${!paths[@]}"; do
+        path=${paths[$i]}
+        if [[ $path == */ && $file == "$path"* ]] || [[ $file == "$path".* ]]; then
+            if [ ${#path} -gt $best_len ]; then
+                best=$i
+                best_len=${#path}
+            fi
+        fi
+    done
+    echo "$best"
+}
+
+folders=$(printf '%s\n' "${paths[@]}" | sed 's|/.*||' | sort -u)
+files=0 includes=0 wrong=0
+while IFS= read -r file; do
+    own=$(layer_of "$file")
+    [ "$own" -ge 0 ] || continue
+    files=$((files + 1))
+    while IFS= read -r header; do
+        [ -f "$header" ] || continue # a system or third-party header
+        includes=$((includes + 1))
+        other=$(layer_of "$header")
+        if [ "$other" -lt 0 ]; then
+            echo "layering: $file includes $header, which belongs to no layer"
+            wrong=$((wrong + 1))
+        elif [ "${ranks[$other]}" -gt "${ranks[$own]}" ]; then
+            echo "layering: $file (layer ${names[$own]}) includes $header" \
+                "from ${names[$other]}, a layer above it"
+            wrong=$((wrong + 1))
+        fi
+    done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
+done < <(find $folders -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) | sort)
+
+if [ $files -eq 0 ] || [ $includes -eq 0 ]; then
+    echo "layering: no files or no project includes found under $root" >&2
+    exit 2
+fi
+echo "layering: $files files, $includes project includes, $wrong pointing up"
+[ $wrong -eq 0 ]
