@@ -1,6 +1,7 @@
 // Cost of switching between the window's and a target's context, and of a
 // beginRender/endRender pair, on whatever GL driver the display offers.
 #include "render/render_target.h"
+#include "shell/demo_state.h"
 #include "shell/gl_window.h"
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
@@ -17,7 +18,7 @@ struct {
 void contextSwitchPair(benchmark::State& state) {
     SDL_Window* window = glWindowHandle();
     SDL_GLContext windowContext = SDL_GL_GetCurrentContext();
-    auto* targetContext = static_cast<SDL_GLContext>(bench.target.context);
+    SDL_GLContext targetContext = bench.target.context;
     for (auto _ : state) {
         SDL_GL_MakeCurrent(window, targetContext);
         SDL_GL_MakeCurrent(window, windowContext);
@@ -64,7 +65,7 @@ BENCHMARK(beginEndPairWithoutSyncs);
 
 int main(int argc, char** argv) {
     const char* error = nullptr;
-    if (!createGlWindow(1024, 768, false, &error)) {
+    if (!createGlWindow(kPictureSize.width, kPictureSize.height, false, &error)) {
         fprintf(stderr, "%s\n", error ? error : "no window");
         return 1;
     }

@@ -13,7 +13,7 @@ enum FillOp : int32_t {
 class FillLayer : public Layer {
   public:
     int32_t target;                 // render target number 1-3
-    int32_t buffer;                 // 4 front-left, else back-left
+    int32_t buffer;                 // kFrontLeftBuffer (4) front-left, else back-left
     int32_t op;                     // FillOp
     float colour[4] = {1, 1, 1, 1}; // Scale reads only red, as the factor
 

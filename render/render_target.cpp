@@ -128,7 +128,7 @@ bool RenderTarget::create(int requestedWidth, int requestedHeight, std::string* 
         return fail(error, "the GL driver offers no framebuffer objects (needs GL 3.0, "
                            "GL_ARB_framebuffer_object or GL_EXT_framebuffer_object)");
 
-    auto* caller = static_cast<SDL_Window*>(savedWindow);
+    SDL_Window* caller = savedWindow;
     int sharing = 0;
     SDL_GL_GetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, &sharing);
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
@@ -136,20 +136,20 @@ bool RenderTarget::create(int requestedWidth, int requestedHeight, std::string* 
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, sharing);
     if (!context) {
         std::string why = std::string("no shared GL context: ") + SDL_GetError();
-        SDL_GL_MakeCurrent(caller, static_cast<SDL_GLContext>(savedContext));
+        SDL_GL_MakeCurrent(caller, savedContext);
         return fail(error, why);
     }
     window = caller;
     windowId = SDL_GetWindowID(caller);
 
     bool built = buildInOwnContext(*this, error);
-    SDL_GL_MakeCurrent(caller, static_cast<SDL_GLContext>(savedContext));
+    SDL_GL_MakeCurrent(caller, savedContext);
     return built;
 }
 
 void RenderTarget::destroy() {
     if (context) {
-        auto* ownContext = static_cast<SDL_GLContext>(context);
+        SDL_GLContext ownContext = context;
         SDL_Window* currentWindow = SDL_GL_GetCurrentWindow();
         SDL_GLContext currentContext = SDL_GL_GetCurrentContext();
         // Null once the window (or SDL's video) is gone: the names then die with the
@@ -161,7 +161,7 @@ void RenderTarget::destroy() {
             if (depthBuffer)
                 state.fbo.deleteRenderbuffers(1, &depthBuffer);
             if (fence)
-                glDeleteSync(static_cast<GLsync>(fence));
+                glDeleteSync(fence);
             glDeleteTextures(2, colourTextures);
             if (currentContext && currentContext != ownContext)
                 SDL_GL_MakeCurrent(currentWindow, currentContext);
@@ -175,7 +175,8 @@ void RenderTarget::destroy() {
     depthBuffer = 0;
     fence = nullptr;
     windowId = 0;
-    window = context = savedWindow = savedContext = nullptr;
+    window = savedWindow = nullptr;
+    context = savedContext = nullptr;
 }
 
 void RenderTarget::beginRender(uint32_t buffer) {
@@ -183,7 +184,7 @@ void RenderTarget::beginRender(uint32_t buffer) {
         return;
     savedWindow = SDL_GL_GetCurrentWindow();
     savedContext = SDL_GL_GetCurrentContext();
-    SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window), static_cast<SDL_GLContext>(context));
+    SDL_GL_MakeCurrent(window, context);
     state.fbo.bindFramebuffer(GL_FRAMEBUFFER, framebuffers[bufferIndex(buffer == GL_FRONT_LEFT)]);
     drawBuffer = buffer;
 }
@@ -195,20 +196,19 @@ void RenderTarget::endRender() {
         // The sampling context waits for this fence in bindTexture; the flush makes sure
         // the fence is on its way before the switch.
         if (fence)
-            glDeleteSync(static_cast<GLsync>(fence));
+            glDeleteSync(fence);
         fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
         glFlush();
     } else {
         glFinish();
     }
-    SDL_GL_MakeCurrent(static_cast<SDL_Window*>(savedWindow),
-                       static_cast<SDL_GLContext>(savedContext));
+    SDL_GL_MakeCurrent(savedWindow, savedContext);
 }
 
 void RenderTarget::bindTexture(int buffer) {
     bool front = buffer == kTargetFrontLeft;
     if (fence)
-        glWaitSync(static_cast<GLsync>(fence), 0, GL_TIMEOUT_IGNORED);
+        glWaitSync(fence, 0, GL_TIMEOUT_IGNORED);
     glBindTexture(GL_TEXTURE_2D, colourTextures[bufferIndex(front)]);
     glEnable(GL_TEXTURE_2D);
     boundBuffer = front ? kTargetFrontLeft : kTargetBackLeft;

@@ -4,24 +4,30 @@
 #include <cstdint>
 #include <string>
 
+// The SDL and GL handle types as their own headers declare them, so that users of this
+// header need neither.
+struct SDL_Window;
+typedef void* SDL_GLContext;
+typedef struct __GLsync* GLsync;
+
 // Colour buffer names for bindTexture (beginRender takes GL_FRONT_LEFT / GL_BACK_LEFT).
 constexpr int kTargetFrontLeft = 0x2083;
 constexpr int kTargetBackLeft = 0x2085;
 
 struct RenderTarget {
-    int32_t width = 0;                   // pixels
-    int32_t height = 0;                  // pixels
-    uint32_t colourTextures[2] = {0, 0}; // [0] front-left, [1] back-left; shared names
-    uint32_t depthBuffer = 0;            // renderbuffer shared by both colour buffers
-    uint32_t framebuffers[2] = {0, 0};   // per colour buffer; names of the target's context
-    uint32_t drawBuffer = 0;             // GL enum selected by the last beginRender
-    int32_t boundBuffer = 0;             // buffer bound by bindTexture; 0 when none
-    uint32_t windowId = 0;               // SDL id of the window the context is made current with
-    void* window = nullptr;              // that SDL_Window, current at create
-    void* context = nullptr;             // the target's own SDL_GLContext
-    void* savedWindow = nullptr;         // SDL_Window current before create/beginRender
-    void* savedContext = nullptr;        // SDL_GLContext current before create/beginRender
-    void* fence = nullptr;               // GLsync set by the last endRender; null without syncs
+    int32_t width = 0;                    // pixels
+    int32_t height = 0;                   // pixels
+    uint32_t colourTextures[2] = {0, 0};  // [0] front-left, [1] back-left; shared names
+    uint32_t depthBuffer = 0;             // renderbuffer shared by both colour buffers
+    uint32_t framebuffers[2] = {0, 0};    // per colour buffer; names of the target's context
+    uint32_t drawBuffer = 0;              // GL enum selected by the last beginRender
+    int32_t boundBuffer = 0;              // buffer bound by bindTexture; 0 when none
+    uint32_t windowId = 0;                // SDL id of the window the context is made current with
+    SDL_Window* window = nullptr;         // the window current at create
+    SDL_GLContext context = nullptr;      // the target's own context
+    SDL_Window* savedWindow = nullptr;    // window current before create/beginRender
+    SDL_GLContext savedContext = nullptr; // context current before create/beginRender
+    GLsync fence = nullptr;               // set by the last endRender; null without syncs
 
     RenderTarget() = default;
     RenderTarget(const RenderTarget&) = delete;

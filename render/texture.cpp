@@ -3,6 +3,7 @@
 #include "render/png_decode.h"
 #include <GL/glew.h>
 #include <GL/glu.h>
+#include <SDL2/SDL.h>
 #include <algorithm>
 
 namespace {
@@ -15,6 +16,11 @@ uint32_t largestSide() {
 }
 
 } // namespace
+
+Texture::~Texture() {
+    if (id != 0 && SDL_GL_GetCurrentContext())
+        glDeleteTextures(1, &id);
+}
 
 void createTexture(Texture& texture, int width, int height) {
     texture.width = width;

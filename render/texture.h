@@ -4,10 +4,18 @@
 #include <memory>
 #include <string>
 
+// A texture owns its GL name: dropping the record deletes the texture, so its owner drops
+// it while a context sharing the name is current (the show: at shut-down, before the
+// window goes). With no context current the name is left to go with the contexts.
 struct Texture {
     int32_t width = 0;  // texels
     int32_t height = 0; // texels
-    uint32_t id = 0;    // GL texture name
+    uint32_t id = 0;    // GL texture name, 0 for none
+
+    Texture() = default;
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+    ~Texture();
 };
 
 // Stores the size, generates a name, binds it and sets clamp-to-edge, trilinear filtering

@@ -46,7 +46,7 @@ void renderEndPart(DemoState& demo) {
     // Pixels, y down. The text quads sit at depth 0.5, always in front of the model.
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0, 1024, 768, 0, -1, 1);
+    glOrtho(0, kPictureSize.width, kPictureSize.height, 0, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     if (demo.textTexture) {

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kFlashLength = 100; // frames, not seconds
-constexpr int kBackBuffer = 5;
 
 // One model copy: drawn when the scene number is above minScene; scale then translate.
 struct ModelCopy {
@@ -31,11 +30,11 @@ struct {
 
 void buildOnce() {
     state.layers = new LayerList;
-    state.flash = new FillLayer(3, kBackBuffer, kFillNone);
+    state.flash = new FillLayer(3, kBackLeftBuffer, kFillNone);
     state.layers->push(state.flash);
     // The reduced copy of the finished picture: next frame's background.
-    state.layers->push(new CopyLayer(1, kBackBuffer, 3, kBackBuffer));
-    state.layers->push(new FillLayer(1, kBackBuffer, kFillNone));
+    state.layers->push(new CopyLayer(1, kBackLeftBuffer, 3, kBackLeftBuffer));
+    state.layers->push(new FillLayer(1, kBackLeftBuffer, kFillNone));
     state.camera.eye = {0, 30, -50};
     state.camera.center = {0, 30, 0};
     state.ready = true;
@@ -71,7 +70,7 @@ void placeCamera(Camera& camera, int scene, int variant) {
 
 // Background and model copies into target 3.
 void drawPicture(DemoState& demo, float t) {
-    beginTarget(demo, 3, kBackBuffer);
+    beginTarget(demo, 3, kBackLeftBuffer);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
@@ -83,9 +82,9 @@ void drawPicture(DemoState& demo, float t) {
     glDepthMask(GL_FALSE);
 
     // Culling is still on here from the previous frame; the warp's quads face the viewer.
-    bindTargetTexture(demo, 1, kBackBuffer);
+    bindTargetTexture(demo, 1, kBackLeftBuffer);
     drawFeedbackWarp(t * 0.01f, 0.5f * std::cos(t * 0.0625f));
-    releaseTargetTexture(demo, 1, kBackBuffer);
+    releaseTargetTexture(demo, 1, kBackLeftBuffer);
 
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
@@ -122,10 +121,10 @@ void drawPicture(DemoState& demo, float t) {
     glDisable(GL_LIGHTING);
     glDisable(GL_LIGHT0);
     glDisable(GL_DEPTH_TEST);
-    endTarget(demo, 3, kBackBuffer);
+    endTarget(demo, 3, kBackLeftBuffer);
 }
 
-// Target 3 letterboxed into the window (rows 128 to 640 of 768), then scene 1's text.
+// Target 3 letterboxed into the window (rows 128 to 640 of the 768), then scene 1's text.
 void showPicture(DemoState& demo) {
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -139,7 +138,7 @@ void showPicture(DemoState& demo) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 
-    bindTargetTexture(demo, 3, kBackBuffer);
+    bindTargetTexture(demo, 3, kBackLeftBuffer);
     glBegin(GL_QUADS);
     glColor4f(1, 1, 1, 1);
     glTexCoord2f(0, 0);
@@ -151,11 +150,11 @@ void showPicture(DemoState& demo) {
     glTexCoord2f(0, 1);
     glVertex2f(-1, 0.667f);
     glEnd();
-    releaseTargetTexture(demo, 3, kBackBuffer);
+    releaseTargetTexture(demo, 3, kBackLeftBuffer);
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0, 1024, 768, 0, -1, 1);
+    glOrtho(0, kPictureSize.width, kPictureSize.height, 0, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 
@@ -167,7 +166,7 @@ void showPicture(DemoState& demo) {
         const float w = region.right - region.left;
         const float h = region.bottom - region.top;
         // Right-aligned 64 pixels from the window's edge, low in the picture band.
-        drawTextRect(region, 1024 - w - 64, (768 - h) * 0.5f + 194);
+        drawTextRect(region, kPictureSize.width - w - 64, (kPictureSize.height - h) * 0.5f + 194);
         disableTexture();
         glDisable(GL_BLEND);
     }

@@ -49,6 +49,7 @@ bool setupDemoResources(DemoState& state, const char* textPath, std::string* err
 void releaseDemoResources(DemoState* state) {
     if (!state)
         return;
+    state->textTexture.reset();
     state->target1.destroy();
     state->target2.destroy();
     state->target3.destroy();
@@ -56,7 +57,7 @@ void releaseDemoResources(DemoState* state) {
 
 void beginTarget(DemoState& state, int which, int buffer) {
     if (RenderTarget* target = targetNumber(state, which))
-        target->beginRender(buffer == 4 ? GL_FRONT_LEFT : GL_BACK_LEFT);
+        target->beginRender(buffer == kFrontLeftBuffer ? GL_FRONT_LEFT : GL_BACK_LEFT);
 }
 
 void endTarget(DemoState& state, int which, int /*buffer*/) {
@@ -66,7 +67,7 @@ void endTarget(DemoState& state, int which, int /*buffer*/) {
 
 void bindTargetTexture(DemoState& state, int which, int buffer) {
     if (RenderTarget* target = targetNumber(state, which))
-        target->bindTexture(buffer == 4 ? kTargetFrontLeft : kTargetBackLeft);
+        target->bindTexture(buffer == kFrontLeftBuffer ? kTargetFrontLeft : kTargetBackLeft);
 }
 
 void releaseTargetTexture(DemoState& state, int which, int /*buffer*/) {

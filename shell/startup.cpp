@@ -37,7 +37,7 @@ void enableSmoothing() {
 bool startShow(DemoState& state, bool fullscreen, const char* musicPath, const char* textPath,
                std::string* error) {
     const char* why = nullptr;
-    if (!createGlWindow(1024, 768, fullscreen, &why))
+    if (!createGlWindow(kPictureSize.width, kPictureSize.height, fullscreen, &why))
         return fail(error, why);
     made.window = true;
     if (musicPath) {

@@ -1,5 +1,6 @@
 // Shared pieces of the render tests: the real window for the whole run and pixel reads.
 #include "tests/render/render_test_support.h"
+#include "shell/demo_state.h"
 #include "shell/gl_window.h"
 #include <GL/glew.h>
 #include <cstdlib>
@@ -22,7 +23,8 @@ int pinLibrary(dl_phdr_info* info, size_t, void*) {
 
 void GlWindowEnvironment::SetUp() {
     const char* error = nullptr;
-    ASSERT_TRUE(createGlWindow(1024, 768, false, &error)) << (error ? error : "");
+    ASSERT_TRUE(createGlWindow(kPictureSize.width, kPictureSize.height, false, &error))
+        << (error ? error : "");
     dl_iterate_phdr(pinLibrary, nullptr);
 }
 

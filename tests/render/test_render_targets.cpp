@@ -284,7 +284,8 @@ TEST_F(RenderTargetTest, DestroyIsSafeInEveryState) {
     target.destroy();
     EXPECT_EQ(target.context, nullptr);
     const char* why = nullptr;
-    ASSERT_TRUE(createGlWindow(1024, 768, false, &why)) << (why ? why : "");
+    ASSERT_TRUE(createGlWindow(kPictureSize.width, kPictureSize.height, false, &why))
+        << (why ? why : "");
 }
 
 TEST_F(RenderTargetTest, DemoResourcesAndTargetHelpers) {
@@ -303,7 +304,8 @@ TEST_F(RenderTargetTest, DemoResourcesAndTargetHelpers) {
     }
     ASSERT_NE(state.textTexture, nullptr);
 
-    // Selector 4 is the front-left buffer, anything else the back-left one.
+    // Selector 4 (kFrontLeftBuffer) is the front-left buffer, anything else the back-left
+    // one: the values themselves, as every caller passes them.
     for (int buffer : {4, 5}) {
         beginTarget(state, 3, buffer);
         glClearColor(buffer == 4, buffer == 5, 0, 1);
@@ -319,26 +321,30 @@ TEST_F(RenderTargetTest, DemoResourcesAndTargetHelpers) {
     EXPECT_EQ(GLuint(bound), state.target3.colourTextures[1]);
 
     // Other target numbers do nothing at all, inside a target or not.
-    beginTarget(state, 2, 5);
+    beginTarget(state, 2, kBackLeftBuffer);
     for (int which : {0, 4, -1}) {
-        beginTarget(state, which, 5);
-        endTarget(state, which, 5);
-        bindTargetTexture(state, which, 4);
-        releaseTargetTexture(state, which, 5);
+        beginTarget(state, which, kBackLeftBuffer);
+        endTarget(state, which, kBackLeftBuffer);
+        bindTargetTexture(state, which, kFrontLeftBuffer);
+        releaseTargetTexture(state, which, kBackLeftBuffer);
         expectCurrent(state.target2.context);
     }
-    endTarget(state, 2, 5);
+    endTarget(state, 2, kBackLeftBuffer);
     expectCurrent(windowContext);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(GLuint(bound), state.target3.colourTextures[1]);
-    releaseTargetTexture(state, 3, 5);
+    releaseTargetTexture(state, 3, kBackLeftBuffer);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(bound, 0);
 
+    const GLuint text = state.textTexture->id;
+    ASSERT_TRUE(glIsTexture(text));
     releaseDemoResources(nullptr);
     releaseDemoResources(&state);
     for (const RenderTarget* target : targets)
         EXPECT_EQ(target->context, nullptr);
+    EXPECT_EQ(state.textTexture, nullptr);
+    EXPECT_FALSE(glIsTexture(text)) << "the text texture's name is deleted at release";
     expectCurrent(windowContext);
 }
 

@@ -296,33 +296,39 @@ TEST_F(TextureTest, SideLimitRefusesFromTheHeader) {
     EXPECT_EQ(error, "No such file or directory");
 }
 
-TEST_F(TextureTest, CreateEnableAndDisable) {
-    Texture texture;
-    createTexture(texture, 16, 8);
-    EXPECT_EQ(texture.width, 16);
-    EXPECT_EQ(texture.height, 8);
-    ASSERT_NE(texture.id, 0u);
-    EXPECT_EQ(boundTexture(), GLint(texture.id)); // left bound for the upload
-    const std::pair<GLenum, GLint> parameters[] = {
-        {GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE},
-        {GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE},
-        {GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR},
-        {GL_TEXTURE_MAG_FILTER, GL_LINEAR},
-        {GL_GENERATE_MIPMAP_SGIS, GLEW_SGIS_generate_mipmap ? GL_TRUE : GL_FALSE},
-    };
-    for (const auto& [name, expected] : parameters) {
-        GLint value = -1;
-        glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
-        EXPECT_EQ(value, expected) << std::hex << name;
+TEST_F(TextureTest, CreateEnableDisableAndDeleteWithTheRecord) {
+    GLuint made = 0;
+    {
+        Texture texture;
+        createTexture(texture, 16, 8);
+        made = texture.id;
+        EXPECT_EQ(texture.width, 16);
+        EXPECT_EQ(texture.height, 8);
+        ASSERT_NE(texture.id, 0u);
+        EXPECT_EQ(boundTexture(), GLint(texture.id)); // left bound for the upload
+        const std::pair<GLenum, GLint> parameters[] = {
+            {GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE},
+            {GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE},
+            {GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR},
+            {GL_TEXTURE_MAG_FILTER, GL_LINEAR},
+            {GL_GENERATE_MIPMAP_SGIS, GLEW_SGIS_generate_mipmap ? GL_TRUE : GL_FALSE},
+        };
+        for (const auto& [name, expected] : parameters) {
+            GLint value = -1;
+            glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+            EXPECT_EQ(value, expected) << std::hex << name;
+        }
+        glBindTexture(GL_TEXTURE_2D, 0);
+        enableTexture(texture);
+        EXPECT_EQ(boundTexture(), GLint(texture.id));
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+        disableTexture();
+        EXPECT_EQ(boundTexture(), 0);
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+        EXPECT_TRUE(glIsTexture(made));
     }
-    glBindTexture(GL_TEXTURE_2D, 0);
-    enableTexture(texture);
-    EXPECT_EQ(boundTexture(), GLint(texture.id));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    disableTexture();
-    EXPECT_EQ(boundTexture(), 0);
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    glDeleteTextures(1, &texture.id);
+    // The record owned the name: gone with it, in the context that was current.
+    EXPECT_FALSE(glIsTexture(made));
 }
 
 } // namespace

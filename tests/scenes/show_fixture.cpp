@@ -106,13 +106,13 @@ DemoState* openShow(std::string* error) {
 
 Picture readWindow() {
     glReadBuffer(GL_BACK);
-    return readPixels(1024, 768);
+    return readPixels(kPictureSize.width, kPictureSize.height);
 }
 
 Picture readTarget(DemoState& demo, int which, int width, int height) {
-    beginTarget(demo, which, 5);
+    beginTarget(demo, which, kBackLeftBuffer);
     Picture p = readPixels(width, height);
-    endTarget(demo, which, 5);
+    endTarget(demo, which, kBackLeftBuffer);
     return p;
 }
 
@@ -121,9 +121,9 @@ std::vector<std::string> takeGlErrors(DemoState& demo) {
     collectErrors("window", out);
     const char* names[] = {"target 1", "target 2", "target 3"};
     for (int which = 1; which <= 3; ++which) {
-        beginTarget(demo, which, 5);
+        beginTarget(demo, which, kBackLeftBuffer);
         collectErrors(names[which - 1], out);
-        endTarget(demo, which, 5);
+        endTarget(demo, which, kBackLeftBuffer);
     }
     return out;
 }

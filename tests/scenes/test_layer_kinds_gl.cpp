@@ -24,10 +24,10 @@ class LayerKinds : public ::testing::Test {
         ASSERT_NE(demo, nullptr) << why;
     }
     void paint(int which, float r, float g, float b, float a) {
-        beginTarget(*demo, which, 5);
+        beginTarget(*demo, which, kBackLeftBuffer);
         glClearColor(r, g, b, a);
         glClear(GL_COLOR_BUFFER_BIT);
-        endTarget(*demo, which, 5);
+        endTarget(*demo, which, kBackLeftBuffer);
     }
     // The scratch target's pixel in the middle; every pixel is checked equal to it.
     std::array<int, 4> uniformScratch() {
@@ -109,26 +109,26 @@ TEST_F(LayerKinds, InvertTwiceGivesBackTheStart) {
 TEST_F(LayerKinds, NoneAndUnknownOpsLeaveThePictureButOnlyNoneSkipsTheTarget) {
     paint(kScratch, 0.3f, 0.3f, 0.3f, 0.3f);
     std::array<int, 4> start = uniformScratch();
-    beginTarget(*demo, kScratch, 5);
+    beginTarget(*demo, kScratch, kBackLeftBuffer);
     glDisable(GL_DEPTH_TEST);
-    endTarget(*demo, kScratch, 5);
+    endTarget(*demo, kScratch, kBackLeftBuffer);
 
     void* window = SDL_GL_GetCurrentContext();
     EXPECT_EQ(fill(kFillNone, 1, 1, 1, 1), start);
     EXPECT_EQ(SDL_GL_GetCurrentContext(), window);
-    beginTarget(*demo, kScratch, 5);
+    beginTarget(*demo, kScratch, kBackLeftBuffer);
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST)) << "None must not touch the target at all";
-    endTarget(*demo, kScratch, 5);
+    endTarget(*demo, kScratch, kBackLeftBuffer);
 
     EXPECT_EQ(fill(7, 1, 1, 1, 1), start);
-    beginTarget(*demo, kScratch, 5);
+    beginTarget(*demo, kScratch, kBackLeftBuffer);
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << "an unknown op still runs the state steps";
-    endTarget(*demo, kScratch, 5);
+    endTarget(*demo, kScratch, kBackLeftBuffer);
 }
 
 TEST_F(LayerKinds, FillLeavesTargetStateSetAndWindowStateAlone) {
     // Distinctive matrices in the target's context, to be found again after the fill.
-    beginTarget(*demo, kScratch, 5);
+    beginTarget(*demo, kScratch, kBackLeftBuffer);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-2, 3, -4, 5, -6, 7);
@@ -138,7 +138,7 @@ TEST_F(LayerKinds, FillLeavesTargetStateSetAndWindowStateAlone) {
     std::array<float, 16> projection = matrix(GL_PROJECTION_MATRIX);
     std::array<float, 16> modelview = matrix(GL_MODELVIEW_MATRIX);
     glEnable(GL_BLEND);
-    endTarget(*demo, kScratch, 5);
+    endTarget(*demo, kScratch, kBackLeftBuffer);
 
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
@@ -153,7 +153,7 @@ TEST_F(LayerKinds, FillLeavesTargetStateSetAndWindowStateAlone) {
         EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D)) << "window's texturing, op " << op;
         EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), windowProjection) << "op " << op;
 
-        beginTarget(*demo, kScratch, 5);
+        beginTarget(*demo, kScratch, kBackLeftBuffer);
         EXPECT_FALSE(glIsEnabled(GL_BLEND)) << "op " << op;
         EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << "op " << op;
         GLboolean depthWrites = GL_FALSE;
@@ -166,14 +166,14 @@ TEST_F(LayerKinds, FillLeavesTargetStateSetAndWindowStateAlone) {
         EXPECT_EQ(equation, GL_FUNC_ADD) << "op " << op;
         EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), projection) << "op " << op;
         EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), modelview) << "op " << op;
-        endTarget(*demo, kScratch, 5);
+        endTarget(*demo, kScratch, kBackLeftBuffer);
     }
     glDisable(GL_TEXTURE_2D);
 }
 
 TEST_F(LayerKinds, CopyReducesTargetThreeIntoTargetOneTinted) {
     // Target 3: red on the left half, blue on the right, half transparent.
-    beginTarget(*demo, 3, 5);
+    beginTarget(*demo, 3, kBackLeftBuffer);
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, 512, 512);
     glClearColor(1, 0, 0, 0.5f);
@@ -182,10 +182,10 @@ TEST_F(LayerKinds, CopyReducesTargetThreeIntoTargetOneTinted) {
     glClearColor(0, 0, 1, 0.5f);
     glClear(GL_COLOR_BUFFER_BIT);
     glDisable(GL_SCISSOR_TEST);
-    endTarget(*demo, 3, 5);
+    endTarget(*demo, 3, kBackLeftBuffer);
     paint(1, 0, 1, 0, 1);
 
-    CopyLayer copy(1, 5, 3, 5);
+    CopyLayer copy(1, kBackLeftBuffer, 3, kBackLeftBuffer);
     copy.colour[0] = 0.5f; // tint: half red
     void* window = SDL_GL_GetCurrentContext();
     copy.draw(*demo);
@@ -200,13 +200,13 @@ TEST_F(LayerKinds, CopyReducesTargetThreeIntoTargetOneTinted) {
     EXPECT_EQ(right, 126 * 128) << "the right half is the blue";
     EXPECT_NEAR(p.at(10, 10)[3], 128, 1) << "alpha is copied, not blended";
 
-    beginTarget(*demo, 1, 5);
+    beginTarget(*demo, 1, kBackLeftBuffer);
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     GLboolean depthWrites = GL_FALSE;
     glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
     EXPECT_TRUE(depthWrites);
-    endTarget(*demo, 1, 5);
+    endTarget(*demo, 1, kBackLeftBuffer);
     paint(1, 0, 0, 0, 0);
     paint(3, 0, 0, 0, 0);
 }

@@ -78,10 +78,10 @@ class Scenes : public ::testing::Test {
         ASSERT_NE(demo, nullptr) << why;
         resetChangeFlags();
         resetMainPart();
-        beginTarget(*demo, 1, 5);
+        beginTarget(*demo, 1, kBackLeftBuffer);
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
-        endTarget(*demo, 1, 5);
+        endTarget(*demo, 1, kBackLeftBuffer);
         gDeformedMesh->vertices = gModelMesh->vertices;
         loop = FrameLoop();
         loop.beforeSwap = beforeSwap;
@@ -303,10 +303,10 @@ TEST_F(Scenes, CameraFollowsTheVariantWithTheSideViewInSceneSix) {
         });
         // The picture's matrices stay in target 3's context after the frame.
         std::array<float, 16> gotView, gotProjection;
-        beginTarget(*demo, 3, 5);
+        beginTarget(*demo, 3, kBackLeftBuffer);
         glGetFloatv(GL_MODELVIEW_MATRIX, gotView.data());
         glGetFloatv(GL_PROJECTION_MATRIX, gotProjection.data());
-        endTarget(*demo, 3, 5);
+        endTarget(*demo, 3, kBackLeftBuffer);
         for (int i = 0; i < 16; ++i) {
             EXPECT_NEAR(gotView[i], view[i], 1e-4f) << "at " << c.ms << " ms, element " << i;
             EXPECT_NEAR(gotProjection[i], projection[i], 1e-4f) << "element " << i;
