@@ -20,7 +20,9 @@ tools/install_packages.sh "${packages[@]}"
 # Tests on explicitly: ./run.sh configures the same folder without them.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
 cmake --build build -j"$(nproc)"
-export SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1
+# Every gtest binary runs its tests shuffled (also set in each test's environment, so a
+# bare ctest shuffles too): no test may lean on another's leftovers.
+export SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 GTEST_SHUFFLE=1
 ctest --test-dir build --output-on-failure --no-tests=error -j"$(nproc)" "$@"
 [ $# -eq 0 ] || exit 0
 

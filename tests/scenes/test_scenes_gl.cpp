@@ -1,9 +1,7 @@
 // The real renderers driven through the frame loop by an injected music clock, checked
 // on the window's picture as a viewer would see it.
 #include "geometry/scene_geometry.h"
-#include "scenes/main_part.h"
 #include "shell/demo_state.h"
-#include "shell/dispatch.h"
 #include "shell/frame_loop.h"
 #include "tests/scenes/show_fixture.h"
 #include "tests/support/test_data.h"
@@ -70,14 +68,12 @@ class Scenes : public ::testing::Test {
     DemoState* demo = nullptr;
     FrameLoop loop;
 
-    // As at program start: no previous frame, the flash counter full, the background
-    // black and the drawn mesh in its rest shape.
+    // As at program start: the background black and the drawn mesh in its rest shape (no
+    // previous frame and a full flash counter come from the test main, before each test).
     void SetUp() override {
         std::string why;
         demo = openShow(&why);
         ASSERT_NE(demo, nullptr) << why;
-        resetChangeFlags();
-        resetMainPart();
         beginTarget(*demo, 1, kBackLeftBuffer);
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);

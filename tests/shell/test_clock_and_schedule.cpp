@@ -138,7 +138,6 @@ TEST(Schedule, RowsThatKeepAFieldKeepWhatTheLastAppliedRowLeft) {
 }
 
 TEST(ChangeFlags, FollowThePreviousFrameFromMinusOne) {
-    resetChangeFlags();
     DemoState state;
     bool finished = false;
     applySchedule(state, 0.0f, finished);
