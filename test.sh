@@ -15,6 +15,7 @@ packages=(
     xfonts-base # the X core fonts the start-up question's box is drawn with
     clang libclang-rt-dev # the fuzz targets
     pulseaudio pulseaudio-utils # the music clock on a real sound server
+    ffmpeg # the capture tool's videos and its tests
 )
 tools/install_packages.sh "${packages[@]}"
 # Tests on explicitly: ./run.sh configures the same folder without them.
