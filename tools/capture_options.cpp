@@ -82,12 +82,13 @@ bool classifyOutput(const std::string& out, CaptureOutput& kind) {
 } // namespace
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string* error) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
+    for (int i = 1; i < argc; ++i)
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             options.help = true;
             return true;
         }
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
         std::string name = arg, value;
         size_t eq = arg.find('=');
         if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -153,7 +154,7 @@ const char* captureUsage() {
            "\n"
            "  --out PATH   a folder: PNG frames named by frame number (000000.png ...);\n"
            "               a file ending in .mp4 or .mkv: H.264 video (CRF 18, yuv420p) with\n"
-           "               the music muxed in, encoded by ffmpeg\n"
+           "               the music muxed in as AAC, cut to the same range (needs ffmpeg)\n"
            "  --fps N      frames per second, 1 to 240 (default 60); frame n shows music\n"
            "               time round(n * 1000 / N) ms\n"
            "  --from S     first second written, 0 to 120 (default 0); earlier frames are\n"

@@ -66,6 +66,8 @@ std::vector<std::string> ffmpegArguments(const CaptureOptions& options, FrameRan
                         ",asetpts=PTS-STARTPTS[a]";
     std::string size = std::to_string(kCaptureWidth) + "x" + std::to_string(kCaptureHeight);
     std::string fps = std::to_string(options.fps);
+    // AAC in both containers: Matroska carries its priming as timestamps, whereas Opus's
+    // pre-skip in Matroska comes back 6.5 ms early against the picture (ffmpeg 5.1).
     bool mp4 = options.output == CaptureOutput::Mp4;
     std::vector<std::string> args = {
         "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
@@ -74,13 +76,11 @@ std::vector<std::string> ffmpegArguments(const CaptureOptions& options, FrameRan
         "pipe:0", "-i", musicPath, "-filter_complex", std::string(video) + ";" + audio, "-map",
         "[v]", "-map", "[a]", "-c:v", "libx264", "-preset", "fast", "-crf", "18", "-pix_fmt",
         "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
-        "-color_range", "tv", "-r", fps};
-    if (mp4) {
-        args.insert(args.end(),
-                    {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4"});
-    } else {
-        args.insert(args.end(), {"-c:a", "libopus", "-b:a", "160k", "-f", "matroska"});
-    }
+        "-color_range", "tv", "-r", fps, "-c:a", "aac", "-b:a", "192k"};
+    if (mp4)
+        args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4"});
+    else
+        args.insert(args.end(), {"-f", "matroska"});
     args.push_back(target);
     return args;
 }
