@@ -92,6 +92,8 @@ int main(int argc, char** argv) {
             showProgress(n + 1, n + 1 == range.end);
     }
     closeCaptureShow();
+    if (status == 1) // the writer failed: finishing reaps ffmpeg and says what it reported
+        finishCaptureOutput(&error);
     if (status != 0) {
         abandonCaptureOutput();
         return failWith(status, error);

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <vorbis/vorbisfile.h>
 #include <vector>
 
 namespace {
@@ -111,6 +112,16 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Samples per second of an Ogg Vorbis file; 0 when it cannot be opened.
+int oggSampleRate(const std::string& path) {
+    OggVorbis_File file;
+    if (ov_fopen(path.c_str(), &file) != 0)
+        return 0;
+    int rate = int(ov_info(&file, -1)->rate);
+    ov_clear(&file);
+    return rate;
+}
+
 bool isEmptyFolder(const std::string& path) {
     DIR* dir = opendir(path.c_str());
     if (!dir)
@@ -163,6 +174,7 @@ bool openCaptureOutput(const CaptureOptions& options, FrameRange range,
     // Beside the result, so that the final rename stays within one file system.
     state.temp = directoryOf(out) + "/." + nameOf(out) + ".partial-" + std::to_string(getpid());
     std::string ffmpeg;
+    int musicRate = 0;
     if (state.video) {
         ffmpeg = findFfmpeg();
         if (ffmpeg.empty()) {
@@ -170,8 +182,9 @@ bool openCaptureOutput(const CaptureOptions& options, FrameRange range,
             state.temp.clear();
             return false;
         }
-        if (access(musicPath.c_str(), R_OK) != 0) {
-            *error = "cannot read the music '" + musicPath + "': " + strerror(errno);
+        musicRate = oggSampleRate(musicPath);
+        if (musicRate <= 0) {
+            *error = "cannot read the music '" + musicPath + "'";
             state.temp.clear();
             return false;
         }
@@ -197,7 +210,8 @@ bool openCaptureOutput(const CaptureOptions& options, FrameRange range,
     }
     state.out = out;
     if (state.video &&
-        !startFfmpeg(ffmpeg, ffmpegArguments(options, range, musicPath, state.temp), error)) {
+        !startFfmpeg(ffmpeg, ffmpegArguments(options, range, musicPath, musicRate, state.temp),
+                     error)) {
         removeTemp();
         return false;
     }

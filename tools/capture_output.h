@@ -15,7 +15,8 @@ bool openCaptureOutput(const CaptureOptions& options, FrameRange range,
 // Queues frame `frame` (RGB, top row first, 1024 x 768); returns at once unless the
 // writer is two frames behind. False once writing has failed (reason in *error).
 bool writeCaptureFrame(int64_t frame, const uint8_t* rgb, std::string* error);
-// Waits for the writer, ends ffmpeg and renames the result to options.out.
+// Waits for the writer, ends ffmpeg and renames the result to options.out. After a failed
+// write: removes the temporary output instead, with ffmpeg's own message in *error.
 bool finishCaptureOutput(std::string* error);
 // Stops everything and removes the temporary output; nothing is left under options.out.
 void abandonCaptureOutput();

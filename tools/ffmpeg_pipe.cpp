@@ -20,10 +20,9 @@ struct {
     std::string logPath; // ffmpeg's own messages
 } state;
 
-std::string seconds(double s) {
-    char text[32];
-    snprintf(text, sizeof text, "%.6f", s);
-    return text;
+// Sample number of the frame boundary: round(frame x rate / fps), halves up.
+long long sampleAt(int64_t frame, int fps, int rate) {
+    return (frame * rate * 2 + fps) / (2 * int64_t(fps));
 }
 
 // The last non-empty line ffmpeg wrote, for a one-line report.
@@ -52,7 +51,8 @@ void forgetLog() {
 } // namespace
 
 std::vector<std::string> ffmpegArguments(const CaptureOptions& options, FrameRange range,
-                                         const std::string& musicPath, const std::string& target) {
+                                         const std::string& musicPath, int musicRate,
+                                         const std::string& target) {
     // The picture into the largest centred 4:3 area of the frame; pad counts from the top.
     PictureArea area = pictureArea(options.width, options.height, kCaptureWidth, kCaptureHeight);
     int top = options.height - area.y - area.height;
@@ -61,9 +61,13 @@ std::vector<std::string> ffmpegArguments(const CaptureOptions& options, FrameRan
              "[0:v]scale=w=%d:h=%d:flags=lanczos+accurate_rnd+full_chroma_int:"
              "out_color_matrix=bt709:out_range=tv,pad=%d:%d:%d:%d:black,format=yuv420p[v]",
              area.width, area.height, options.width, options.height, area.x, top);
-    std::string audio = "[1:a]atrim=start=" + seconds(double(range.first) / options.fps) +
-                        ":end=" + seconds(double(range.end) / options.fps) +
-                        ",asetpts=PTS-STARTPTS[a]";
+    // The music cut by sample count: timestamps the Vorbis demuxer guesses for the first
+    // pages are off by a few hundred samples, so they are replaced by the count itself.
+    std::string audio =
+        "[1:a]asetpts=N/SR/TB,atrim=start_sample=" +
+        std::to_string(sampleAt(range.first, options.fps, musicRate)) +
+        ":end_sample=" + std::to_string(sampleAt(range.end, options.fps, musicRate)) +
+        ",asetpts=PTS-STARTPTS[a]";
     std::string size = std::to_string(kCaptureWidth) + "x" + std::to_string(kCaptureHeight);
     std::string fps = std::to_string(options.fps);
     // AAC in both containers: Matroska carries its priming as timestamps, whereas Opus's

@@ -7,9 +7,11 @@
 #include <vector>
 
 // ffmpeg's arguments (argv[0] first) for encoding the range's 1024 x 768 RGB frames read
-// from standard input into `target`, with the music cut to the same range.
+// from standard input into `target`, with the music (musicRate samples per second) cut to
+// the same range.
 std::vector<std::string> ffmpegArguments(const CaptureOptions& options, FrameRange range,
-                                         const std::string& musicPath, const std::string& target);
+                                         const std::string& musicPath, int musicRate,
+                                         const std::string& target);
 // The ffmpeg executable on PATH, or empty.
 std::string findFfmpeg();
 

@@ -129,30 +129,32 @@ TEST(FfmpegArguments, PictureGoesIntoTheLargestCentred43Area) {
     o.width = 1920;
     o.height = 1080;
     FrameRange range{4200, 4680};
-    std::string f = filterOf(ffmpegArguments(o, range, "m.ogg", "out.tmp"));
+    std::string f = filterOf(ffmpegArguments(o, range, "m.ogg", 44100, "out.tmp"));
     EXPECT_NE(f.find("scale=w=1440:h=1080:flags=lanczos"), std::string::npos) << f;
     EXPECT_NE(f.find("pad=1920:1080:240:0:black"), std::string::npos) << f;
     // The music cut to exactly the frames' range.
-    EXPECT_NE(f.find("atrim=start=70.000000:end=78.000000"), std::string::npos) << f;
+    EXPECT_NE(f.find("atrim=start_sample=3087000:end_sample=3439800"), std::string::npos) << f;
 
     o.width = 1280; // 5:4 gets bars above and below
     o.height = 1024;
-    f = filterOf(ffmpegArguments(o, range, "m.ogg", "out.tmp"));
+    f = filterOf(ffmpegArguments(o, range, "m.ogg", 44100, "out.tmp"));
     EXPECT_NE(f.find("scale=w=1280:h=960:"), std::string::npos) << f;
     EXPECT_NE(f.find("pad=1280:1024:0:32:black"), std::string::npos) << f;
 
     o.width = 1024;
     o.height = 768;
     o.fps = 24;
-    f = filterOf(ffmpegArguments(o, FrameRange{1732, 1733}, "m.ogg", "out.tmp"));
+    f = filterOf(ffmpegArguments(o, FrameRange{1732, 1733}, "m.ogg", 44100, "out.tmp"));
     EXPECT_NE(f.find("pad=1024:768:0:0:black"), std::string::npos) << f;
-    EXPECT_NE(f.find("atrim=start=72.166667:end=72.208333"), std::string::npos) << f;
+    // 72.1666.. s and 72.2083.. s in whole samples, the second rounded up from a half.
+    EXPECT_NE(f.find("atrim=start_sample=3182550:end_sample=3184388"), std::string::npos) << f;
 }
 
 TEST(FfmpegArguments, ContainerCodecsAndTheTemporaryTarget) {
     CaptureOptions o;
     o.output = CaptureOutput::Mp4;
-    std::vector<std::string> mp4 = ffmpegArguments(o, FrameRange{0, 60}, "m.ogg", "dir/.x.tmp");
+    std::vector<std::string> mp4 =
+        ffmpegArguments(o, FrameRange{0, 60}, "m.ogg", 44100, "dir/.x.tmp");
     auto has = [](const std::vector<std::string>& args, const char* a, const char* b) {
         for (size_t i = 0; i + 1 < args.size(); ++i)
             if (args[i] == a && args[i + 1] == b)
@@ -170,7 +172,7 @@ TEST(FfmpegArguments, ContainerCodecsAndTheTemporaryTarget) {
     EXPECT_EQ(mp4.back(), "dir/.x.tmp");
 
     o.output = CaptureOutput::Mkv;
-    std::vector<std::string> mkv = ffmpegArguments(o, FrameRange{0, 60}, "m.ogg", "x.tmp");
+    std::vector<std::string> mkv = ffmpegArguments(o, FrameRange{0, 60}, "m.ogg", 44100, "x.tmp");
     EXPECT_TRUE(has(mkv, "-c:a", "aac"));
     EXPECT_TRUE(has(mkv, "-f", "matroska"));
     EXPECT_FALSE(has(mkv, "-movflags", "+faststart"));
