@@ -1,5 +1,6 @@
 // The one window on SDL2: start-up question, display mode, GL context, events, swaps.
 #include "shell/gl_window.h"
+#include "shell/exit_signals.h"
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
 #include <cstdio>
@@ -224,11 +225,13 @@ void destroyGlWindow() {
 }
 
 void pumpMessage() {
+    if (exitSignalled())
+        state.quitSeen = true; // SIGINT, SIGTERM, SIGHUP or SIGQUIT: as Escape
     SDL_Event event;
     if (!SDL_PollEvent(&event))
         return;
     switch (event.type) {
-    case SDL_QUIT: // last window closed, Ctrl-C or SIGTERM
+    case SDL_QUIT: // last window closed
         state.quitSeen = true;
         break;
     case SDL_WINDOWEVENT:

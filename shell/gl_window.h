@@ -18,7 +18,8 @@ void registerWindowClass();
 bool createGlWindow(int width, int height, bool fullscreen, const char** error = nullptr);
 // Releases context and window; restores the display mode if fullscreen was asked for.
 void destroyGlWindow();
-// Takes at most one event: Escape (down or up) and closing the window end the run.
+// Takes at most one event: Escape (down or up), closing the window and an ending signal
+// (see exit_signals.h) end the run.
 void pumpMessage();
 bool isRunning();
 void swapWindowBuffers();

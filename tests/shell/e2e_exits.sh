@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Every way out of the real executable under Xvfb: SIGINT, SIGTERM, SIGHUP and SIGQUIT
+# during the start-up question, at the first frame and mid-show end it as Escape does
+# (status 0, no core, no window left, the screen's mode as it was); a stall (SIGSTOP for
+# 2 s) does not; an exception out of the loop ends it with one line and status 1.
+# Args: GLIMWICK WMCLOSE TESTDATA THROWLIB
+set -u
+testdata=$(readlink -f "$3") throwlib=$(readlink -f "$4")
+work=$(mktemp -d)
+mkdir -p "$work/bin" && cp "$1" "$work/bin/glimwick" && exe="$work/bin/glimwick"
+. "$(dirname "$0")/../support/e2e_lib.sh"
+trap 'kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+ulimit -c unlimited # a signal that dumped core would leave a file in the run's directory
+
+"$testdata" "$work/show" 30 || { echo "cannot write test data"; exit 1; }
+screen_size() { xdpyinfo | awk '/dimensions:/ {print $2}'; }
+desktop=$(screen_size)
+
+launch() { # launch [ENV...]: the show in its own directory, answering nothing yet
+    rm -f "$work/show"/core*
+    (cd "$work/show" && exec env "$@" "$exe" >"$work/out" 2>"$work/err") &
+    pid=$!
+    wait_for 10 box_shown && return
+    fail "$label: the question box did not appear"
+    return 1
+}
+
+answer() { # answer KEY: Return is Yes (fullscreen asked for), Escape is No
+    xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key --window "$box" "$1"
+    wait_for 20 show_window && return
+    fail "$label: no 1024 x 768 window"
+    return 1
+}
+
+presents_frames() {
+    timeout 10 import -window "$win" -resize 64x48 txt:- 2>/dev/null | grep -v '^#' |
+        grep -qv -E '#000000|black'
+}
+
+# ends_cleanly SECONDS STATUS: exit status, no core file, no window, same screen mode.
+ends_cleanly() {
+    if ! wait_for "$1" exited; then
+        fail "$label: still running after $1 s"
+        kill -KILL "$pid" 2>/dev/null
+        return
+    fi
+    wait "$pid"
+    local rc=$?
+    [ "$rc" = "$2" ] && pass "$label: status $rc" ||
+        fail "$label: status $rc, wanted $2 ($(head -c 300 "$work/err"))"
+    ls "$work/show"/core* >/dev/null 2>&1 && fail "$label: left a core file"
+    [ -z "$(titled_windows)" ] || fail "$label: a window stayed"
+    [ "$(screen_size)" = "$desktop" ] || fail "$label: screen left at $(screen_size)"
+}
+
+for sig in INT TERM HUP QUIT; do
+    label="SIG$sig during the question"
+    launch && kill -"$sig" "$pid" && ends_cleanly 5 0
+
+    label="SIG$sig at the first frame (fullscreen asked for)"
+    if launch; then
+        xdotool windowfocus --sync "$box" 2>/dev/null
+        xdotool key --window "$box" Return
+        wait_for 20 show_window && kill -"$sig" "$pid" || fail "$label: no 1024 x 768 window"
+        ends_cleanly 10 0
+    fi
+
+    label="SIG$sig mid-show"
+    if launch && answer Escape; then
+        wait_for 10 presents_frames || fail "$label: window stayed black"
+        sleep 1
+        kill -"$sig" "$pid"
+        ends_cleanly 10 0
+        [ -s "$work/err" ] && fail "$label: said '$(head -c 200 "$work/err")'"
+    fi
+done
+
+label="stall"
+if launch && answer Escape; then
+    wait_for 10 presents_frames || fail "$label: window stayed black"
+    kill -STOP "$pid"
+    sleep 2
+    kill -CONT "$pid"
+    timeout 10 import -window "$win" "$work/a.png" 2>/dev/null
+    sleep 1
+    timeout 10 import -window "$win" "$work/b.png" 2>/dev/null
+    if exited; then
+        fail "$label: the run ended"
+    else
+        pass "$label: still running"
+        [ "$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1)" != 0 ] &&
+            pass "$label: the picture moves on" || fail "$label: the picture stood still"
+    fi
+    xdotool key --window "$win" Escape
+    ends_cleanly 10 0
+fi
+
+label="exception out of the loop"
+if launch GLIMWICK_TEST_THROW_AT=20 LD_PRELOAD="$throwlib" && answer Escape; then
+    ends_cleanly 20 1
+    [ "$(cat "$work/err")" = "glimwick: out of memory" ] && pass "$label: one line" ||
+        fail "$label: said '$(cat "$work/err")'"
+fi
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
