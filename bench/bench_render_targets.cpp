@@ -40,6 +40,32 @@ void beginEndPair(benchmark::State& state) {
 }
 BENCHMARK(beginEndPair)->Arg(0)->Arg(1);
 
+// A whole frame's use of a target: drawn in its own context, then sampled by a quad in
+// the window's context, then drawn into again next iteration, so both hazards (drawing
+// before sampling, sampling before redrawing) are fenced every iteration.
+void drawThenSample(benchmark::State& state) {
+    for (auto _ : state) {
+        bench.target.beginRender(GL_BACK_LEFT);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        bench.target.endRender();
+        bench.target.bindTexture(kTargetBackLeft);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 0);
+        glVertex2f(-1, -1);
+        glTexCoord2f(1, 0);
+        glVertex2f(1, -1);
+        glTexCoord2f(1, 1);
+        glVertex2f(1, 1);
+        glTexCoord2f(0, 1);
+        glVertex2f(-1, 1);
+        glEnd();
+        bench.target.releaseTexture();
+    }
+    glFinish();
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(drawThenSample);
+
 // The same pair when the driver lacks fence syncs and endRender falls back to glFinish.
 void beginEndPairWithoutSyncs(benchmark::State& state) {
     RenderTarget target;

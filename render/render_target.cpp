@@ -162,6 +162,8 @@ void RenderTarget::destroy() {
                 state.fbo.deleteRenderbuffers(1, &depthBuffer);
             if (fence)
                 glDeleteSync(fence);
+            if (sampledFence)
+                glDeleteSync(sampledFence);
             glDeleteTextures(2, colourTextures);
             if (currentContext && currentContext != ownContext)
                 SDL_GL_MakeCurrent(currentWindow, currentContext);
@@ -173,7 +175,7 @@ void RenderTarget::destroy() {
     colourTextures[0] = colourTextures[1] = 0;
     framebuffers[0] = framebuffers[1] = 0;
     depthBuffer = 0;
-    fence = nullptr;
+    fence = sampledFence = nullptr;
     windowId = 0;
     window = savedWindow = nullptr;
     context = savedContext = nullptr;
@@ -185,6 +187,10 @@ void RenderTarget::beginRender(uint32_t buffer) {
     savedWindow = SDL_GL_GetCurrentWindow();
     savedContext = SDL_GL_GetCurrentContext();
     SDL_GL_MakeCurrent(window, context);
+    // Another context may still be reading the buffers through a sampling it has queued:
+    // drawing waits on the GPU until that is done (the write-after-read hazard).
+    if (sampledFence)
+        glWaitSync(sampledFence, 0, GL_TIMEOUT_IGNORED);
     state.fbo.bindFramebuffer(GL_FRAMEBUFFER, framebuffers[bufferIndex(buffer == GL_FRONT_LEFT)]);
     drawBuffer = buffer;
 }
@@ -193,8 +199,8 @@ void RenderTarget::endRender() {
     if (!context)
         return;
     if (state.haveSync) {
-        // The sampling context waits for this fence in bindTexture; the flush makes sure
-        // the fence is on its way before the switch.
+        // The sampling context waits for this fence in bindTexture (the read-after-write
+        // hazard); the flush makes sure the fence is on its way before the switch.
         if (fence)
             glDeleteSync(fence);
         fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
@@ -215,6 +221,14 @@ void RenderTarget::bindTexture(int buffer) {
 }
 
 void RenderTarget::releaseTexture() {
+    if (state.haveSync && boundBuffer) {
+        // Sync objects belong to the whole share group, so the target's own context can
+        // wait for this one; the flush puts it on its way before any context switch.
+        if (sampledFence)
+            glDeleteSync(sampledFence);
+        sampledFence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        glFlush();
+    }
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);
     boundBuffer = 0;

@@ -28,6 +28,7 @@ struct RenderTarget {
     SDL_Window* savedWindow = nullptr;    // window current before create/beginRender
     SDL_GLContext savedContext = nullptr; // context current before create/beginRender
     GLsync fence = nullptr;               // set by the last endRender; null without syncs
+    GLsync sampledFence = nullptr;        // set by the last releaseTexture; null without syncs
 
     RenderTarget() = default;
     RenderTarget(const RenderTarget&) = delete;
@@ -40,13 +41,14 @@ struct RenderTarget {
     // Safe on a zeroed or half-created record, twice in a row, and after the window is gone.
     void destroy();
     // Makes the target's context current and draws into GL_FRONT_LEFT or (any other value)
-    // GL_BACK_LEFT.
+    // GL_BACK_LEFT, once the sampling that the last releaseTexture closed has finished.
     void beginRender(uint32_t drawBuffer);
     // Flushes and makes the context current before beginRender current again.
     void endRender();
     // Binds kTargetFrontLeft or (any other value) kTargetBackLeft in the current context,
-    // texturing on.
+    // texturing on, once the drawing that the last endRender closed has finished.
     void bindTexture(int buffer);
-    // Unbinds GL_TEXTURE_2D and turns texturing off.
+    // Unbinds GL_TEXTURE_2D and turns texturing off; fences the sampling so far, which the
+    // next beginRender waits for.
     void releaseTexture();
 };
