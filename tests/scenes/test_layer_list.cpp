@@ -104,18 +104,20 @@ TEST(LayerList, ALayerPushedDuringTheDrawIsDrawnInTheSamePass) {
     EXPECT_EQ(log, "late");
 }
 
+// A list that deleted what it points to would run the heap layer's destructor here (and
+// free it under the test's feet); the layer must outlive the list and still draw.
 TEST(LayerList, DestroyingTheListLeavesItsLayersAlone) {
     std::string log;
     bool destroyed = false;
-    RecordingLayer a("a", &log, nullptr, &destroyed);
-    {
-        auto* list = new LayerList;
-        list->push(&a);
-        Layer* asBase = list;
-        delete asBase; // through the virtual destructor
-    }
-    EXPECT_FALSE(destroyed);
+    auto* layer = new RecordingLayer("a", &log, nullptr, &destroyed);
+    auto* list = new LayerList;
+    list->push(layer);
+    Layer* asBase = list;
+    delete asBase; // through the virtual destructor
+    ASSERT_FALSE(destroyed) << "the list deleted a layer it does not own";
     DemoState state;
-    a.draw(state);
+    layer->draw(state);
     EXPECT_EQ(log, "a");
+    delete layer;
+    EXPECT_TRUE(destroyed); // the flag does report a destruction
 }
