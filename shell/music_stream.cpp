@@ -1,6 +1,7 @@
 // The music: Ogg Vorbis decoded on SDL's audio thread, and the audible position as a clock.
 #include "shell/music_stream.h"
 #include "shell/memory_file.h"
+#include "shell/pulse_output.h"
 #include <SDL2/SDL.h>
 #include <algorithm>
 #include <atomic>
@@ -39,6 +40,7 @@ struct PublishedAnchor {
 
 struct {
     bool audioStarted = false; // SDL's audio subsystem is ours to quit
+    bool onServer = false;     // playing through PulseAudio itself, not through SDL
     SDL_AudioDeviceID device = 0;
     // Frames per callback as granted; also what the device still holds after a callback,
     // the latency subtracted from what was handed over.
@@ -168,15 +170,7 @@ long decodeFrames(float* out, int wanted) {
 
 // Fills out with decoded frames; at the end of the stream starts over from frame 0 when
 // looping (recording where the new pass begins), else pads with silence.
-void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
-    float* out = reinterpret_cast<float*>(bytes);
-    int frames = length / int(2 * sizeof(float));
-    // Everything handed over before this call, less what the device still holds, is
-    // what is audible now.
-    state.anchor.frames = double(state.framesDelivered) - state.deviceFrames;
-    state.anchor.counter = SDL_GetPerformanceCounter();
-    publishAnchor(state.anchor);
-
+void decodeBlock(float* out, int frames) {
     int done = 0;
     int restarts = 0; // a stream that decodes to nothing must not spin here
     bool passBegan = false;
@@ -201,6 +195,23 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
     state.framesDelivered += Uint64(frames);
     if (passBegan)
         publishAnchor(state.anchor);
+}
+
+// SDL's audio thread: SDL reports no latency, so the audible position is taken as
+// everything handed over before this call less what the device still holds.
+void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
+    state.anchor.frames = double(state.framesDelivered) - state.deviceFrames;
+    state.anchor.counter = SDL_GetPerformanceCounter();
+    publishAnchor(state.anchor);
+    decodeBlock(reinterpret_cast<float*>(bytes), length / int(2 * sizeof(float)));
+}
+
+// The sound server's thread, with the position the server says is being heard.
+void fillFromServer(float* out, int frames, double audibleFrames) {
+    state.anchor.frames = audibleFrames;
+    state.anchor.counter = SDL_GetPerformanceCounter();
+    publishAnchor(state.anchor);
+    decodeBlock(out, frames);
 }
 
 void closeMusicFile() {
@@ -240,7 +251,19 @@ bool openDevice(int rate, const char** error) {
     return true;
 }
 
+// A PulseAudio server (PipeWire's included) is played to directly: it says which frame
+// is being heard, where SDL reports no latency at all. SDL's drivers serve everywhere
+// else, and whenever SDL_AUDIODRIVER names one of them.
+bool wantServer() {
+    const char* driver = getenv("SDL_AUDIODRIVER");
+    return !driver || !*driver || strcmp(driver, "pulseaudio") == 0 ||
+           strcmp(driver, "pipewire") == 0;
+}
+
 bool initSound(const char** error) {
+    state.onServer = wantServer() && connectPulse(nullptr);
+    if (state.onServer)
+        return true;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return fail(error, "sound: cannot start the audio system: %s", SDL_GetError());
     state.audioStarted = true;
@@ -255,6 +278,10 @@ bool initSound(const char** error) {
 bool openMusic(const char* path, const char** error) {
     if (state.device) { // a stream opened before goes first, with the callback stopped
         SDL_PauseAudioDevice(state.device, 1);
+        state.playing = false;
+    }
+    if (state.onServer) {
+        stopPulseStream();
         state.playing = false;
     }
     closeMusicFile();
@@ -288,10 +315,8 @@ bool openMusic(const char* path, const char** error) {
     return true;
 }
 
-int playMusic(bool loop) {
-    if (!state.device || !state.fileOpen)
-        return -1;
-    SDL_LockAudioDevice(state.device);
+// Everything the audio thread keeps, back to the start of the file; no callback may run.
+void rewindPlayback(bool loop) {
     ov_pcm_seek(&state.file, 0);
     state.loop = loop;
     state.ended = false;
@@ -302,6 +327,28 @@ int playMusic(bool loop) {
     state.anchor.counter = SDL_GetPerformanceCounter();
     publishAnchor(state.anchor);
     state.lastAudible = 0;
+}
+
+int playMusic(bool loop) {
+    if (!state.fileOpen)
+        return -1;
+    if (state.onServer) {
+        stopPulseStream();
+        // The server's reports come with each block written (20 ms); the clock runs on
+        // the wall clock for at most two blocks past the last.
+        state.deviceFrames = state.rate / 25;
+        rewindPlayback(loop);
+        state.anchor.frames = 0;
+        publishAnchor(state.anchor);
+        if (!startPulseStream(state.rate, fillFromServer, nullptr))
+            return -1;
+        state.playing = true;
+        return 0;
+    }
+    if (!state.device)
+        return -1;
+    SDL_LockAudioDevice(state.device);
+    rewindPlayback(loop);
     state.playing = true;
     SDL_UnlockAudioDevice(state.device);
     SDL_PauseAudioDevice(state.device, 0);
@@ -329,6 +376,11 @@ double musicTime() {
 }
 
 void closeSound() {
+    if (state.onServer) {
+        disconnectPulse(); // stops the stream, and so its fill calls, before the file goes
+        state.onServer = false;
+        state.playing = false;
+    }
     if (state.device) {
         SDL_CloseAudioDevice(state.device); // stops the callback before the file goes
         state.device = 0;

@@ -44,7 +44,6 @@ double fastestRate() {
 class MusicStream : public testing::Test {
   protected:
     void SetUp() override {
-        setenv("SDL_AUDIODRIVER", "dummy", 0); // a sound server's test sets its own
         const char* error = nullptr;
         ASSERT_TRUE(initSound(&error)) << (error ? error : "");
     }

@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
 # Runs a command against a private PulseAudio server with a null sink named "glimwick",
 # then stops the server by its pid. Usage: with_pulse.sh COMMAND [ARGS...]
-# The command sees SDL_AUDIODRIVER=pulseaudio, XDG_RUNTIME_DIR of the server, and
-# GLIMWICK_PULSE_START, a command line that starts the server again (after a kill).
+# The command sees the server's XDG_RUNTIME_DIR and no SDL_AUDIODRIVER, so the music
+# plays on the server directly (set GLIMWICK_SDL_PULSE=1 for SDL's own pulseaudio driver).
 set -u
 runtime=$(mktemp -d)
 chmod 700 "$runtime"
-export XDG_RUNTIME_DIR="$runtime" HOME="$runtime" SDL_AUDIODRIVER=pulseaudio
+export XDG_RUNTIME_DIR="$runtime" HOME="$runtime"
+unset SDL_AUDIODRIVER
+[ -n "${GLIMWICK_SDL_PULSE:-}" ] && export SDL_AUDIODRIVER=pulseaudio
 # -n: no default configuration, only the modules named; as root the server runs in its
 # per-user mode all the same. It never exits on idle.
-export GLIMWICK_PULSE_START="pulseaudio -n --daemonize=no --exit-idle-time=-1 \
---disallow-exit --log-target=file:$runtime/log -L module-native-protocol-unix \
--L module-null-sink sink_name=glimwick"
 start_server() {
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
         --log-target="file:$runtime/log" -L module-native-protocol-unix \
@@ -36,14 +35,12 @@ if ! start_server; then
     stop
     exit 1
 fi
-# An idle null sink sleeps up to 2 s at a time and takes that long to notice a new
-# stream; a desktop's sink is seldom idle. A silent low-latency stream keeps it awake.
+# An idle null sink sleeps 2 s at a time and only then notices a new stream; a
+# desktop's sink is seldom idle. A silent low-latency stream keeps it awake, once the
+# sink's idle sleep has run out.
 pacat --playback --raw --latency-msec=20 /dev/zero &
 keepalive_pid=$!
-for _ in $(seq 1 100); do
-    pactl list short sinks 2>/dev/null | grep -q RUNNING && break
-    sleep 0.05
-done
+sleep 2.2
 "$@"
 rc=$?
 stop
