@@ -4,14 +4,13 @@
 #include "shell/music_stream.h"
 #include "shell/schedule.h"
 #include "tests/assets/onset.h"
+#include "tests/support/monitor_recording.h"
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <pulse/error.h>
-#include <pulse/pulseaudio.h>
 #include <string>
 #include <vector>
 #include <vorbis/vorbisfile.h>
@@ -21,12 +20,6 @@ namespace {
 const int kRate = 44100;          // of the soundtrack and of the recording, frames per second
 const int kChunk = 256;           // frames per read from the monitor (5.8 ms)
 const double kSearchWindow = 0.1; // seconds either side of a predicted onset
-
-double monotonicSeconds() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
-}
 
 std::vector<float> decodeMono(const char* path) {
     std::vector<float> mono;
@@ -41,97 +34,6 @@ std::vector<float> decodeMono(const char* path) {
             mono.push_back(channels > 1 ? 0.5f * (pcm[0][i] + pcm[1][i]) : pcm[0][i]);
     ov_clear(&file);
     return mono;
-}
-
-// The monitor's samples, and for reads the capture time of their first sample (the
-// time of the read less the recording latency the server reports, which on a monitor is
-// negative by the sink's own latency: the monitor hears a block before it is played).
-struct Recording {
-    std::vector<float> samples;
-    std::vector<double> anchorFrame, anchorTime;
-    pa_threaded_mainloop* loop = nullptr;
-    pa_context* context = nullptr;
-    pa_stream* stream = nullptr;
-};
-
-void readable(pa_stream* stream, size_t, void* user) {
-    Recording& rec = *static_cast<Recording*>(user);
-    const void* data = nullptr;
-    size_t bytes = 0;
-    while (pa_stream_readable_size(stream) > 0 && pa_stream_peek(stream, &data, &bytes) == 0 &&
-           bytes > 0) {
-        double now = monotonicSeconds();
-        pa_usec_t latency = 0;
-        int negative = 0;
-        if (pa_stream_get_latency(stream, &latency, &negative) == 0) {
-            rec.anchorFrame.push_back(double(rec.samples.size()));
-            rec.anchorTime.push_back(now - (negative ? -1e-6 : 1e-6) * double(latency));
-        }
-        const float* f = static_cast<const float*>(data);
-        if (f)
-            rec.samples.insert(rec.samples.end(), f, f + bytes / sizeof(float));
-        else
-            rec.samples.resize(rec.samples.size() + bytes / sizeof(float), 0.0f); // a hole
-        pa_stream_drop(stream);
-    }
-}
-
-void signalLoop(void* loop) {
-    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
-}
-
-bool startRecording(Recording& rec, const char* source) {
-    rec.loop = pa_threaded_mainloop_new();
-    rec.context = pa_context_new(pa_threaded_mainloop_get_api(rec.loop), "glimwick-measure");
-    pa_context_set_state_callback(
-        rec.context, [](pa_context*, void* loop) { signalLoop(loop); }, rec.loop);
-    if (pa_context_connect(rec.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return false;
-    pa_threaded_mainloop_lock(rec.loop);
-    pa_threaded_mainloop_start(rec.loop);
-    pa_context_state_t cs;
-    while ((cs = pa_context_get_state(rec.context)) != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(cs))
-        pa_threaded_mainloop_wait(rec.loop);
-    bool ok = cs == PA_CONTEXT_READY;
-    if (ok) {
-        pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, 1};
-        rec.stream = pa_stream_new(rec.context, "monitor", &spec, nullptr);
-        pa_stream_set_read_callback(rec.stream, readable, &rec);
-        pa_stream_set_state_callback(
-            rec.stream, [](pa_stream*, void* loop) { signalLoop(loop); }, rec.loop);
-        pa_buffer_attr attr{uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1),
-                            uint32_t(kChunk * sizeof(float))};
-        auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
-                                       PA_STREAM_ADJUST_LATENCY);
-        ok = pa_stream_connect_record(rec.stream, source, &attr, flags) == 0;
-        pa_stream_state_t ss;
-        while (ok && (ss = pa_stream_get_state(rec.stream)) != PA_STREAM_READY)
-            if (PA_STREAM_IS_GOOD(ss))
-                pa_threaded_mainloop_wait(rec.loop);
-            else
-                ok = false;
-    }
-    pa_threaded_mainloop_unlock(rec.loop);
-    if (!ok)
-        fprintf(stderr, "measure_sync: cannot record %s: %s\n", source,
-                pa_strerror(pa_context_errno(rec.context)));
-    return ok;
-}
-
-void stopRecording(Recording& rec) {
-    pa_threaded_mainloop_stop(rec.loop);
-    if (rec.stream) {
-        pa_stream_disconnect(rec.stream);
-        pa_stream_unref(rec.stream);
-    }
-    pa_context_disconnect(rec.context);
-    pa_context_unref(rec.context);
-    pa_threaded_mainloop_free(rec.loop);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 // The lag (frames) at which b best matches a around a's frame `at`, searched within
@@ -169,16 +71,16 @@ int main(int argc, char** argv) {
     }
     std::vector<Onset> fileOnsets = detectOnsets(file, kRate);
 
-    Recording rec;
-    if (!startRecording(rec, source)) {
-        stopRecording(rec);
+    MonitorRecording rec;
+    if (!startMonitorRecording(rec, source, kRate)) {
+        stopMonitorRecording(rec);
         return 1;
     }
     const char* error = nullptr;
     resetMusicSlots();
     if (!initSound(&error) || !openMusic(music.c_str(), &error)) {
         fprintf(stderr, "measure_sync: %s\n", error);
-        stopRecording(rec);
+        stopMonitorRecording(rec);
         return 1;
     }
     playMusic(false);
@@ -193,22 +95,17 @@ int main(int argc, char** argv) {
         timespec ms{0, 1000000};
         nanosleep(&ms, nullptr);
     }
-    stopRecording(rec);
+    stopMonitorRecording(rec);
     closeSound();
 
-    // Recording frame -> capture time. The null sink and so its monitor run on the system
-    // clock, so frames map by the nominal rate plus one offset: the median over all reads
-    // (a read taken late by the scheduler is compensated by the latency reported with it,
-    // the median drops the rest).
-    std::vector<double> offsets;
-    for (size_t i = 0; i < rec.anchorFrame.size(); ++i)
-        offsets.push_back(rec.anchorTime[i] - rec.anchorFrame[i] / kRate);
-    double recordStart = median(offsets);
-    std::vector<double> residual;
-    for (double o : offsets)
-        residual.push_back(std::fabs(o - recordStart));
+    double spread = 0;
+    double recordStart = firstFrameTime(rec, kRate, &spread);
     printf("recording: %zu reads, capture times within %.2f ms of the line in half of them\n",
-           offsets.size(), 1000 * median(residual));
+           rec.anchorFrame.size(), 1000 * spread);
+    double byCapture = 0, byRead = 0;
+    monitorRateError(rec, kRate, &byCapture, &byRead);
+    printf("monitor frames came %+.1f ppm off nominal by capture times, %+.1f ppm by read times\n",
+           byCapture, byRead);
     printf("sound path: %s\n", getenv("SDL_AUDIODRIVER") && *getenv("SDL_AUDIODRIVER")
                                    ? "SDL, driver named by SDL_AUDIODRIVER"
                                    : "the sound server directly when one answers");
