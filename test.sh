@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 # One line a need, so that additions do not collide.
 packages=(
     cmake g++ make pkg-config
-    libsdl2-dev libglew-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libvorbis-dev libpng-dev
+    libsdl2-dev libglew-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libvorbis-dev libpulse-dev libpng-dev
     libgtest-dev libbenchmark-dev
     libfreetype-dev fonts-dejavu-core # the text-panel generator and its tests
     libx11-dev xvfb xauth xdotool x11-utils imagemagick # the GL and end-to-end tests

@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     closeSound();
 
     double spread = 0;
-    double recordStart = firstFrameTime(rec, kRate, &spread);
+    CaptureLine line = captureLine(rec, kRate, &spread);
     printf("recording: %zu reads, capture times within %.2f ms of the line in half of them\n",
            rec.anchorFrame.size(), 1000 * spread);
     double byCapture = 0, byRead = 0;
@@ -129,15 +129,15 @@ int main(int argc, char** argv) {
             continue;
         double clockAt = clockTime[k] - (clock[k] - fo->time);
         // The same onset in the recording, near where the clock put it.
-        double predicted = clockAt - recordStart;
+        double predicted = (clockAt - line.start) / line.perFrame / kRate;
         const Onset* ho = onsetNear(heardOnsets, predicted, kSearchWindow);
         if (!ho)
             continue;
-        double heardAt = recordStart + ho->time;
+        double heardAt = line.start + line.perFrame * ho->time * kRate;
         long fileFrame = lround(fo->time * kRate);
         long lag = bestLag(file, fileFrame, rec.samples, lround((ho->time - fo->time) * kRate),
                            kRate / 100);
-        double waveAt = recordStart + double(fileFrame + lag) / kRate;
+        double waveAt = line.start + line.perFrame * double(fileFrame + lag);
         cutTimes.push_back(cut);
         byOnset.push_back(1000 * (clockAt - heardAt));
         byWave.push_back(1000 * (clockAt - waveAt));

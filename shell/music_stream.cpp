@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -67,6 +68,10 @@ struct {
 
     // Main thread only: audible frames reported last, so the clock never steps back.
     double lastAudible = 0;
+    // Frames since playMusic at which the server's current stream began: 0, or where the
+    // clock stood when the music resumed on a server that came back.
+    Uint64 streamBase = 0;
+    Uint64 nextRetry = 0; // performance counter before which no reconnection is tried
 } state;
 
 void publishAnchor(const Anchor& anchor) {
@@ -208,7 +213,7 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
 
 // The sound server's thread, with the position the server says is being heard.
 void fillFromServer(float* out, int frames, double audibleFrames) {
-    state.anchor.frames = audibleFrames;
+    state.anchor.frames = double(state.streamBase) + audibleFrames;
     state.anchor.counter = SDL_GetPerformanceCounter();
     publishAnchor(state.anchor);
     decodeBlock(out, frames);
@@ -337,6 +342,7 @@ int playMusic(bool loop) {
         // The server's reports come with each block written (20 ms); the clock runs on
         // the wall clock for at most two blocks past the last.
         state.deviceFrames = state.rate / 25;
+        state.streamBase = 0;
         rewindPlayback(loop);
         state.anchor.frames = 0;
         publishAnchor(state.anchor);
@@ -355,6 +361,26 @@ int playMusic(bool loop) {
     return 0;
 }
 
+// The server went away: about once a second, try to reach one again and resume the
+// music where the clock, which ran on meanwhile, now stands. `audible` counts frames since
+// playMusic, `inPass` the file's frames into the current pass.
+void resumeOnServer(double audible, double inPass, Uint64 now) {
+    if (now < state.nextRetry)
+        return;
+    state.nextRetry = now + SDL_GetPerformanceFrequency();
+    disconnectPulse(); // no stream, so no fill calls, until the new one starts
+    if (!connectPulse(nullptr))
+        return;
+    state.framesDelivered = Uint64(std::llround(audible));
+    state.streamBase = state.framesDelivered;
+    state.passFrames = Uint64(std::llround(inPass));
+    state.ended = ov_pcm_seek(&state.file, ogg_int64_t(state.passFrames)) != 0;
+    state.anchor.frames = double(state.streamBase);
+    state.anchor.counter = now;
+    publishAnchor(state.anchor);
+    startPulseStream(state.rate, fillFromServer, nullptr);
+}
+
 // Never takes the device lock: the audio thread holds it for a whole callback, decoding
 // included, and the frame loop reads the clock twice a frame.
 double musicTime() {
@@ -364,13 +390,19 @@ double musicTime() {
     Uint64 now = SDL_GetPerformanceCounter();
     double elapsed = double(now - anchor.counter) / double(SDL_GetPerformanceFrequency());
     // Between callbacks the position runs on the high-resolution clock, but never past the
-    // next buffer boundary (a late callback holds it there) and never backwards.
-    double audible = anchor.frames + std::min(elapsed * state.rate, double(state.deviceFrames));
-    audible = std::max(audible, state.lastAudible);
+    // next buffer boundary (a late callback holds it there) and never backwards. With the
+    // server gone it runs on in real time from where the audio was.
+    bool silent = state.onServer && pulseLost();
+    double ahead = elapsed * state.rate;
+    if (!silent)
+        ahead = std::min(ahead, double(state.deviceFrames));
+    double audible = std::max(anchor.frames + ahead, state.lastAudible);
     state.lastAudible = audible;
     double start =
         audible >= double(anchor.passStart) ? double(anchor.passStart) : double(anchor.passBefore);
     double inPass = std::max(0.0, audible - start);
+    if (silent)
+        resumeOnServer(audible, inPass, now);
     int32_t ms = int32_t(inPass * 1000.0 / state.rate);
     return double(ms) * double(0.001f);
 }

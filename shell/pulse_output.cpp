@@ -86,6 +86,7 @@ bool connectPulse(const char** error) {
     if (pa_context_connect(state.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
         int code = pa_context_errno(state.context);
         disconnectPulse();
+        state.lost = true;
         return fail(error, "no PulseAudio server", code);
     }
     pa_threaded_mainloop_lock(state.loop);
@@ -95,6 +96,7 @@ bool connectPulse(const char** error) {
     pa_threaded_mainloop_unlock(state.loop);
     if (!ok) {
         disconnectPulse();
+        state.lost = true;
         return fail(error, "no PulseAudio server", code);
     }
     return true;

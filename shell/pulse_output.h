@@ -13,7 +13,7 @@ bool connectPulse(const char** error);
 bool startPulseStream(int rate, PulseFill fill, const char** error);
 // Stops and drops the stream; the fill function is not called again once it returns.
 void stopPulseStream();
-// The connection or the stream has failed (the server went away).
+// There is no working connection or stream: the server went away, or could not be reached.
 bool pulseLost();
 // Closes the connection; safe to call again.
 void disconnectPulse();

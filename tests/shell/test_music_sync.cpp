@@ -98,7 +98,8 @@ TEST(MusicSync, TheClockReportsWhatTheSinkPlaysWhateverItsLatency) {
     for (size_t i = 1; i < clock.size(); ++i)
         ASSERT_GE(clock[i], clock[i - 1]) << "the clock stepped back at " << clock[i - 1] << " s";
 
-    double spread = 0, recordStart = firstFrameTime(rec, kRate, &spread);
+    double spread = 0;
+    CaptureLine line = captureLine(rec, kRate, &spread);
     std::vector<double> heard = burstStarts(rec.samples);
     std::vector<double> offsets;
     for (double frame : fileClicks) {
@@ -108,8 +109,8 @@ TEST(MusicSync, TheClockReportsWhatTheSinkPlaysWhateverItsLatency) {
         double clockAt = clockTime[k] - (clock[k] - t);
         double best = 1e9;
         for (double h : heard)
-            if (std::fabs(recordStart + h / kRate - clockAt) < std::fabs(best))
-                best = clockAt - (recordStart + h / kRate);
+            if (std::fabs(clockAt - (line.start + line.perFrame * h)) < std::fabs(best))
+                best = clockAt - (line.start + line.perFrame * h);
         ASSERT_LT(std::fabs(best), 0.5) << "the click at " << t << " s was not heard";
         offsets.push_back(1000 * best);
         printf("click %.1f s: clock minus heard %+.2f ms\n", t, offsets.back());

@@ -98,19 +98,6 @@ double monotonicSeconds() {
     return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
 }
 
-double firstFrameTime(const MonitorRecording& rec, int rate, double* spread) {
-    std::vector<double> offsets;
-    for (size_t i = 0; i < rec.anchorFrame.size(); ++i)
-        offsets.push_back(rec.anchorTime[i] - rec.anchorFrame[i] / rate);
-    double start = median(offsets);
-    std::vector<double> residual;
-    for (double o : offsets)
-        residual.push_back(std::fabs(o - start));
-    if (spread)
-        *spread = median(residual);
-    return start;
-}
-
 namespace {
 
 double slopePpm(const std::vector<double>& frames, const std::vector<double>& times, int rate) {
@@ -130,4 +117,20 @@ double slopePpm(const std::vector<double>& frames, const std::vector<double>& ti
 void monitorRateError(const MonitorRecording& rec, int rate, double* byCapture, double* byRead) {
     *byCapture = slopePpm(rec.anchorFrame, rec.anchorTime, rate);
     *byRead = slopePpm(rec.anchorFrame, rec.readTime, rate);
+}
+
+CaptureLine captureLine(const MonitorRecording& rec, int rate, double* spread) {
+    double byCapture = 0, byRead = 0;
+    monitorRateError(rec, rate, &byCapture, &byRead);
+    CaptureLine line{0, 1.0 / (rate * (1 + 1e-6 * byCapture))};
+    std::vector<double> offsets;
+    for (size_t i = 0; i < rec.anchorFrame.size(); ++i)
+        offsets.push_back(rec.anchorTime[i] - line.perFrame * rec.anchorFrame[i]);
+    line.start = median(offsets);
+    std::vector<double> residual;
+    for (double o : offsets)
+        residual.push_back(std::fabs(o - line.start));
+    if (spread)
+        *spread = median(residual);
+    return line;
 }

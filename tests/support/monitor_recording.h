@@ -24,11 +24,18 @@ struct MonitorRecording {
 
 bool startMonitorRecording(MonitorRecording& rec, const char* source, int rate);
 void stopMonitorRecording(MonitorRecording& rec);
-// Capture time of frame 0 (monotonic s). A null sink, and so its monitor, runs on the
-// system clock: frames follow at the nominal rate from one offset, the median over all
-// reads (a late read is made good by the latency reported with it; the median drops the
-// rest). *spread: the median distance of the reads from that line, s.
-double firstFrameTime(const MonitorRecording& rec, int rate, double* spread);
+// When each recorded frame was captured: start + perFrame * frame (monotonic s). The
+// slope is the least-squares one through the reads' capture times (PulseAudio's null
+// sink was measured playing some 250 ppm fast by the system clock, steadily); the
+// offset is the median over the reads, so a read made
+// late by the scheduler (beyond what its reported latency makes good) does not count.
+// *spread: the median distance of the reads from that line, s.
+struct CaptureLine {
+    double start;    // s
+    double perFrame; // s
+};
+CaptureLine captureLine(const MonitorRecording& rec, int rate, double* spread);
+
 // How fast the monitor's frames came by the system clock, in parts per million off the
 // nominal rate: least-squares slopes of the reads' capture times and of their plain
 // times (the latter free of the server's latency reports, noisier by scheduling).

@@ -2,7 +2,9 @@
 # Runs a command against a private PulseAudio server with a null sink named "glimwick",
 # then stops the server by its pid. Usage: with_pulse.sh COMMAND [ARGS...]
 # The command sees the server's XDG_RUNTIME_DIR and no SDL_AUDIODRIVER, so the music
-# plays on the server directly (set GLIMWICK_SDL_PULSE=1 for SDL's own pulseaudio driver).
+# plays on the server directly (set GLIMWICK_SDL_PULSE=1 for SDL's own pulseaudio driver),
+# GLIMWICK_PULSE_PID, the server's pid, and the function glimwick_pulse_start, which
+# starts another server in its place (the caller stops that one).
 set -u
 runtime=$(mktemp -d)
 chmod 700 "$runtime"
@@ -11,9 +13,9 @@ unset SDL_AUDIODRIVER
 [ -n "${GLIMWICK_SDL_PULSE:-}" ] && export SDL_AUDIODRIVER=pulseaudio
 # -n: no default configuration, only the modules named; as root the server runs in its
 # per-user mode all the same. It never exits on idle.
-start_server() {
+glimwick_pulse_start() { # sets server_pid; false when the server does not answer
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-        --log-target="file:$runtime/log" -L module-native-protocol-unix \
+        --log-target="file:$XDG_RUNTIME_DIR/log" -L module-native-protocol-unix \
         -L "module-null-sink sink_name=glimwick" &
     server_pid=$!
     for _ in $(seq 1 200); do
@@ -22,6 +24,7 @@ start_server() {
     done
     return 1
 }
+export -f glimwick_pulse_start
 stop() {
     [ -n "${keepalive_pid:-}" ] && kill "$keepalive_pid" 2>/dev/null
     [ -n "${server_pid:-}" ] && kill "$server_pid" 2>/dev/null
@@ -29,7 +32,7 @@ stop() {
     rm -rf "$runtime"
 }
 trap 'stop; exit 130' INT TERM
-if ! start_server; then
+if ! glimwick_pulse_start; then
     echo "with_pulse: the PulseAudio server did not start" >&2
     cat "$runtime/log" >&2 2>/dev/null
     stop
@@ -41,6 +44,7 @@ fi
 pacat --playback --raw --latency-msec=20 /dev/zero &
 keepalive_pid=$!
 sleep 2.2
+export GLIMWICK_PULSE_PID=$server_pid
 "$@"
 rc=$?
 stop
