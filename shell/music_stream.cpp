@@ -28,6 +28,7 @@ struct Anchor {
     Uint64 counter = 0;    // performance counter when the callback began
     Uint64 passStart = 0;  // frame at which the current pass began
     Uint64 passBefore = 0; // where the pass before it began
+    double reach = 0;      // frames the clock may run on past `frames` by the wall clock
 };
 
 // A sequence lock: the writer makes the count odd while it writes, even when done; a
@@ -37,6 +38,7 @@ struct PublishedAnchor {
     std::atomic<Uint32> sequence{0};
     std::atomic<double> frames{0};
     std::atomic<Uint64> counter{0}, passStart{0}, passBefore{0};
+    std::atomic<double> reach{0};
 };
 
 struct {
@@ -83,6 +85,7 @@ void publishAnchor(const Anchor& anchor) {
     p.counter.store(anchor.counter, std::memory_order_relaxed);
     p.passStart.store(anchor.passStart, std::memory_order_relaxed);
     p.passBefore.store(anchor.passBefore, std::memory_order_relaxed);
+    p.reach.store(anchor.reach, std::memory_order_relaxed);
     p.sequence.store(sequence + 2, std::memory_order_release);
 }
 
@@ -95,6 +98,7 @@ Anchor readAnchor() {
         anchor.counter = p.counter.load(std::memory_order_relaxed);
         anchor.passStart = p.passStart.load(std::memory_order_relaxed);
         anchor.passBefore = p.passBefore.load(std::memory_order_relaxed);
+        anchor.reach = p.reach.load(std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_acquire);
         if ((before & 1) == 0 && p.sequence.load(std::memory_order_relaxed) == before)
             return anchor;
@@ -207,13 +211,18 @@ void decodeBlock(float* out, int frames) {
 void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
     state.anchor.frames = double(state.framesDelivered) - state.deviceFrames;
     state.anchor.counter = SDL_GetPerformanceCounter();
+    state.anchor.reach = state.deviceFrames; // up to the next buffer boundary
     publishAnchor(state.anchor);
     decodeBlock(reinterpret_cast<float*>(bytes), length / int(2 * sizeof(float)));
 }
 
 // The sound server's thread, with the position the server says is being heard.
 void fillFromServer(float* out, int frames, double audibleFrames) {
-    state.anchor.frames = double(state.streamBase) + audibleFrames;
+    double audible = double(state.streamBase) + audibleFrames;
+    // While the server plays nothing (filling its buffer before it starts, or run dry)
+    // its position stands still, and so does the clock.
+    state.anchor.reach = audible > state.anchor.frames ? state.deviceFrames : 0;
+    state.anchor.frames = audible;
     state.anchor.counter = SDL_GetPerformanceCounter();
     publishAnchor(state.anchor);
     decodeBlock(out, frames);
@@ -376,6 +385,7 @@ void resumeOnServer(double audible, double inPass, Uint64 now) {
     state.passFrames = Uint64(std::llround(inPass));
     state.ended = ov_pcm_seek(&state.file, ogg_int64_t(state.passFrames)) != 0;
     state.anchor.frames = double(state.streamBase);
+    state.anchor.reach = 0; // held until the new stream is heard
     state.anchor.counter = now;
     publishAnchor(state.anchor);
     startPulseStream(state.rate, fillFromServer, nullptr);
@@ -389,13 +399,13 @@ double musicTime() {
     Anchor anchor = readAnchor();
     Uint64 now = SDL_GetPerformanceCounter();
     double elapsed = double(now - anchor.counter) / double(SDL_GetPerformanceFrequency());
-    // Between callbacks the position runs on the high-resolution clock, but never past the
-    // next buffer boundary (a late callback holds it there) and never backwards. With the
-    // server gone it runs on in real time from where the audio was.
+    // Between callbacks the position runs on the high-resolution clock, but never further
+    // than the anchor allows (a late callback holds it there) and never backwards. With
+    // the server gone it runs on in real time from where the audio was.
     bool silent = state.onServer && pulseLost();
     double ahead = elapsed * state.rate;
     if (!silent)
-        ahead = std::min(ahead, double(state.deviceFrames));
+        ahead = std::min(ahead, anchor.reach);
     double audible = std::max(anchor.frames + ahead, state.lastAudible);
     state.lastAudible = audible;
     double start =

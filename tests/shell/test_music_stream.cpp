@@ -24,18 +24,20 @@ bool isWholeMilliseconds(double t) {
 }
 
 // The pace the driver plays at, as a range of rates against the wall clock. A sound
-// server's sink runs on the system clock: within 1% (the suite runs these tests on a
-// null sink too). SDL's dummy driver is no clock: it sleeps the buffer period rounded
-// down to whole milliseconds (21 ms for 21.3 ms of 1024 frames at 48000 Hz: up to 1.6%
-// fast), then loses every wake-up the scheduler delays: on a loaded 2-core machine 12%
-// has been seen. There only a clock counting at the wrong rate is caught: half or double
-// speed, or 48000 Hz frames counted at 44100 (8.8% fast).
+// server's sink runs on the system clock, so the music can never run fast by more than
+// 1%; it can fall behind when the machine is so busy that the stream runs dry (heard as
+// a gap, and reported by the server, so the clock waits too): up to 5% allowed. SDL's
+// dummy driver is no clock: it sleeps the buffer period rounded down to whole ms (21 ms
+// for 21.3 ms of 1024 frames at 48000 Hz: up to 1.6% fast), then loses every wake-up the
+// scheduler delays: on a loaded 2-core machine 12% has been seen. Either way a clock
+// counting at the wrong rate is caught: half or double speed, 48000 Hz frames counted at
+// 44100 (8.8% fast) or 44100 Hz frames at 48000 (8% slow, on the server).
 bool isDummyDriver() {
     const char* driver = SDL_GetCurrentAudioDriver();
     return driver && strcmp(driver, "dummy") == 0;
 }
 double slowestRate() {
-    return isDummyDriver() ? 0.8 : 0.99;
+    return isDummyDriver() ? 0.8 : 0.95;
 }
 double fastestRate() {
     return isDummyDriver() ? 1.02 : 1.01;
