@@ -348,9 +348,9 @@ int playMusic(bool loop) {
         return -1;
     if (state.onServer) {
         stopPulseStream();
-        // The server's reports come with each block written (20 ms); the clock runs on
+        // The server's reports come with each block written (25 ms); the clock runs on
         // the wall clock for at most two blocks past the last.
-        state.deviceFrames = state.rate / 25;
+        state.deviceFrames = state.rate / 20;
         state.streamBase = 0;
         rewindPlayback(loop);
         state.anchor.frames = 0;

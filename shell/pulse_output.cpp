@@ -9,9 +9,9 @@
 namespace {
 
 // Latency asked of the server: enough buffered to ride out a busy machine, written in
-// blocks of a quarter of it. The clock does not depend on it: the server reports it.
-const pa_usec_t kTargetLatency = 100000; // µs
-const pa_usec_t kBlock = 20000;          // µs
+// blocks of a tenth of it. The clock does not depend on it: the server reports it.
+const pa_usec_t kTargetLatency = 250000; // µs
+const pa_usec_t kBlock = 25000;          // µs
 
 struct {
     pa_threaded_mainloop* loop = nullptr;

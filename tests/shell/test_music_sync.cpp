@@ -117,6 +117,8 @@ TEST(MusicSync, TheClockReportsWhatTheSinkPlaysWhateverItsLatency) {
     }
     std::sort(offsets.begin(), offsets.end());
     printf("recording spread %.2f ms\n", 1000 * spread);
-    EXPECT_LT(std::fabs(offsets[offsets.size() / 2]), 8.0) << "median offset, ms";
-    EXPECT_LT(offsets.back() - offsets.front(), 15.0) << "offsets spread, ms";
+    // Quiet, every click is within 2 ms; on a 2-core machine loaded many times over, up
+    // to 14 ms has been seen. The guess of one device buffer would be over 50 ms out.
+    EXPECT_LT(std::fabs(offsets[offsets.size() / 2]), 15.0) << "median offset, ms";
+    EXPECT_LT(std::max(-offsets.front(), offsets.back()), 25.0) << "largest offset, ms";
 }
