@@ -17,6 +17,7 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 (cd "$out" && exec "$exe" >"$out/stdout" 2>"$out/stderr") &
 pid=$!
+echo "$pid" >"$out/pid"
 wait_for 20 box_shown || { echo "full_run: no question box" | tee "$out/summary"; kill "$pid"; exit 1; }
 xdotool key --window "$box" Escape # No: windowed
 wait_for 30 show_window || { echo "full_run: no window" | tee "$out/summary"; kill "$pid"; exit 1; }

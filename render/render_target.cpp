@@ -1,6 +1,7 @@
 // Render targets on framebuffer objects, each in a GL context of its own that shares
 // texture names with the window's context, so its GL state never reaches anyone else.
 #include "render/render_target.h"
+#include "render/gl_debug.h"
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
 
@@ -72,6 +73,7 @@ void makeColourTexture(uint32_t name, int width, int height) {
 
 // Builds the framebuffers and the creation state in the target's context (current).
 bool buildInOwnContext(RenderTarget& t, std::string* error) {
+    watchGlErrors("a render target's context");
     const FramebufferCalls& fbo = state.fbo;
     glGenTextures(2, t.colourTextures);
     for (uint32_t name : t.colourTextures)
@@ -208,6 +210,7 @@ void RenderTarget::endRender() {
     } else {
         glFinish();
     }
+    checkGlErrors("a render target's context");
     SDL_GL_MakeCurrent(savedWindow, savedContext);
 }
 

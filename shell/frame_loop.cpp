@@ -1,5 +1,6 @@
 // One pass of the frame loop: event, music clock, steps and mojo, schedule, render, swap.
 #include "shell/frame_loop.h"
+#include "render/gl_debug.h"
 #include "shell/demo_state.h"
 #include "shell/dispatch.h"
 #include "shell/gl_window.h"
@@ -13,6 +14,7 @@ bool runFramePass(DemoState& state, FrameLoop& loop, MusicClock musicClock) {
     applySchedule(state, u, loop.runFinished);
     state.mojo = frameMojo(loop.clock);
     renderFrame(state);
+    checkGlErrors("the window's context");
     if (loop.beforeSwap)
         loop.beforeSwap(state);
     swapWindowBuffers();

@@ -1,6 +1,7 @@
 // The one window on SDL2: start-up question, display mode, GL context, events, swaps.
 #include "shell/gl_window.h"
 #include "shell/exit_signals.h"
+#include "render/gl_debug.h"
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
 #include <cstdio>
@@ -157,6 +158,8 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    if (glChecksEnabled()) // render targets' contexts inherit the flag
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_DEBUG_FLAG);
 
     // Fullscreen only when the display offers 1024 x 768 at 32 bits per pixel; otherwise a
     // window with its caption. SDL puts the desktop mode back when the window goes.
@@ -196,6 +199,7 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
         SDL_SetError("%s", reinterpret_cast<const char*>(glewGetErrorString(glew)));
         return fail(error, "window: cannot load GL entry points");
     }
+    watchGlErrors("the window's context");
     state.pictureWidth = width;
     state.pictureHeight = height;
     setPictureViewport();

@@ -1,5 +1,6 @@
 // Entry point: the start-up question, start-up, the frame loop, shut-down.
 #define SDL_MAIN_HANDLED
+#include "render/gl_debug.h"
 #include "shell/data_path.h"
 #include "shell/demo_state.h"
 #include "shell/exit_signals.h"
@@ -36,6 +37,9 @@ int runShow(bool fullscreen, std::string& error) {
 int main(int, char**) {
     SDL_SetMainReady();
     installExitSignals();
+#ifdef GLIMWICK_GL_CHECKS
+    enableGlChecks(); // every GL error of every context reported on stderr
+#endif
     bool fullscreen = askFullscreen();
     holdExitSignals();
     registerWindowClass();
