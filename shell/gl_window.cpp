@@ -38,8 +38,13 @@ bool isSet(const char* name) {
     return value && *value;
 }
 
+// Windows always has its desktop; elsewhere a display is named in the environment.
 bool noDisplay() {
+#ifdef _WIN32
+    return false;
+#else
     return !isSet("SDL_VIDEODRIVER") && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY");
+#endif
 }
 
 // Offscreen and dummy drivers render to nowhere: without an explicit request for one,
@@ -121,6 +126,15 @@ bool askFullscreen() {
     return chosen == 1;
 }
 
+void showStartupFailure(const char* line) {
+#ifdef _WIN32
+    // A GUI program has no console to print to: the same line in a box, like the question.
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kTitle, line, nullptr);
+#else
+    (void)line; // stderr, where the line went, is read on the terminal
+#endif
+}
+
 void registerWindowClass() {
     state.window = nullptr;
     state.glContext = nullptr;
@@ -133,10 +147,12 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
         SDL_SetError("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
         return fail(error, "window");
     }
+#ifndef _WIN32
     // With only an X display named, probe X alone: the other back-ends would only print
     // noise on their way to the offscreen fallback.
     if (!isSet("SDL_VIDEODRIVER") && !isSet("WAYLAND_DISPLAY"))
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+#endif
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return fail(error, "window: cannot start the video system");

@@ -10,6 +10,9 @@ struct PictureArea {
 
 // Asks "Fullscreen?"; true only for Yes. Any failure to show the box counts as No.
 bool askFullscreen();
+// On Windows, where a GUI program has no console for its stderr line, shows why the show
+// could not start in a message box (returns once it is answered); nothing elsewhere.
+void showStartupFailure(const char* line);
 // Resets the module state (handles none, not fullscreen).
 void registerWindowClass();
 // Window of width x height client pixels with a current compatibility GL context and

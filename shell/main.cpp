@@ -61,6 +61,10 @@ int main(int, char**) {
     if (status != 0)
         fprintf(stderr, "glimwick: %s\n", error.c_str());
     stopShow();
+    // Where there is no console to read the line on, a message box says it too, once the
+    // window is gone so that the box never stands beside a dead window.
+    if (status != 0)
+        showStartupFailure(error.c_str());
     SDL_Quit();
     return status;
 }
