@@ -16,10 +16,16 @@ packages=(
     clang libclang-rt-dev # the fuzz targets
     pulseaudio pulseaudio-utils # the music clock on a real sound server
     ffmpeg # the capture tool's videos and its tests
+    wine wine64 # the Windows build's tests (tools/build-windows.sh installs the compilers)
+    weston # the show as a Wayland client
 )
 tools/install_packages.sh "${packages[@]}"
+# The Windows build, tested under Wine (label windows); the libraries it cross-builds are
+# kept in build-windows/ for the next run.
+tools/build-windows.sh
 # Tests on explicitly: ./run.sh configures the same folder without them.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+    -DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows"
 cmake --build build -j"$(nproc)"
 # Every gtest binary runs its tests shuffled (also set in each test's environment, so a
 # bare ctest shuffles too): no test may lean on another's leftovers.
