@@ -31,7 +31,8 @@ static BOOL CALLBACK printWindow(HWND window, LPARAM unused) {
         return TRUE;
     GetClassNameA(window, className, sizeof className);
     GetClientRect(window, &client);
-    printf("window %s %ldx%ld\n", className, client.right - client.left, client.bottom - client.top);
+    printf("window %s %ldx%ld\n", className, client.right - client.left,
+           client.bottom - client.top);
     EnumChildWindows(window, printText, 0);
     gFound = 1;
     return TRUE;
