@@ -2,12 +2,20 @@
 // anything is set up, leave at once), so the shut-down runs on the main thread.
 #include "shell/exit_signals.h"
 #include <csignal>
+#include <cstdlib>
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
+#ifdef _WIN32
+// Windows' C runtime knows only these two of them (a GUI program rarely gets either).
+const int kExitSignals[] = {SIGINT, SIGTERM};
+#else
 const int kExitSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+#endif
 
 // Written by the handler, which may run on any thread (the audio thread included).
 struct {
@@ -19,6 +27,9 @@ struct {
 // signal sent to this process alone must take the box down too. The main thread's
 // children are listed by the kernel; only async-signal-safe calls are used.
 void endQuestionChildren() {
+#ifdef _WIN32
+    // The question box is a window of this process there: it goes with the process.
+#else
     char path[64] = "/proc/self/task/";
     char digits[16];
     int n = 0;
@@ -48,6 +59,7 @@ void endQuestionChildren() {
     }
     if (child > 0)
         kill(child, SIGKILL);
+#endif
 }
 
 void onExitSignal(int) {
@@ -61,6 +73,10 @@ void onExitSignal(int) {
 } // namespace
 
 void installExitSignals() {
+#ifdef _WIN32
+    for (int signal : kExitSignals)
+        std::signal(signal, onExitSignal);
+#else
     struct sigaction action {};
     action.sa_handler = onExitSignal;
     sigemptyset(&action.sa_mask);
@@ -68,6 +84,7 @@ void installExitSignals() {
     // SDL installs its own SIGINT/SIGTERM handlers only where none is set, so these stay.
     for (int signal : kExitSignals)
         sigaction(signal, &action, nullptr);
+#endif
 }
 
 void holdExitSignals() {
