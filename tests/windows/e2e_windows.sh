@@ -126,29 +126,39 @@ elif [ "$mode" = show ]; then
     label="60 s"
     if open_show "$app"; then
         start_s=$(date +%s)
-        sleep $((60 - ($(date +%s) - start_s)))
         shot="$shots/windows-60s.png"
-        if exited; then
-            fail "the run ended before 60 s ($(cat "$work/err"))"
-        elif shoot_client "$shot"; then
-            pass "screenshot in $shot"
-            bars=$(convert "$shot" \( -clone 0 -crop 1024x126+0+0 \) \( -clone 0 -crop 1024x125+0+643 \) \
-                -delete 0 -append -format "%[fx:int(255*maxima+0.5)]" info:)
-            [ "$bars" -le 2 ] && pass "letterbox bars black" || fail "bars not black (max $bars)"
+        # The picture follows the music clock, which a loaded machine may hold back behind
+        # the wall clock into the flash of the cut at 49.5 s (100 frames, longer when frames
+        # are slow): shots every 2 s from 60 s until one shows the model copies clearly.
+        copies=""
+        for at in 60 62 64 66 68 70; do
+            wait_s=$((at - ($(date +%s) - start_s)))
+            [ "$wait_s" -gt 0 ] && sleep "$wait_s"
+            exited && break
+            shoot_client "$shot" || continue
             # The white model and its three coloured copies, each a visible share of the picture.
             white=$(share "$shot" "r>0.85 && g>0.85 && b>0.85")
             red=$(share "$shot" "r>0.5 && g<0.25 && b<0.25")
             green=$(share "$shot" "g>0.5 && r<0.25 && b<0.25")
             blue=$(share "$shot" "b>0.5 && r<0.25 && g<0.25")
-            [ "$white" -ge 2 ] && [ "$red" -ge 2 ] && [ "$green" -ge 1 ] && [ "$blue" -ge 1 ] &&
-                pass "model copies: white $white%, red $red%, green $green%, blue $blue%" ||
-                fail "model copies: white $white%, red $red%, green $green%, blue $blue%"
+            copies="white $white%, red $red%, green $green%, blue $blue% at $at s"
+            [ "$white" -ge 2 ] && [ "$red" -ge 2 ] && [ "$green" -ge 1 ] && [ "$blue" -ge 1 ] && break
+            copies="$copies (not all)"
+        done
+        if exited; then
+            fail "the run ended before 70 s ($(cat "$work/err"))"
+        elif [ -z "$copies" ]; then
+            fail "cannot take a screenshot"
         else
-            fail "cannot take the 60 s screenshot"
+            pass "screenshot in $shot"
+            bars=$(convert "$shot" \( -clone 0 -crop 1024x126+0+0 \) \( -clone 0 -crop 1024x125+0+643 \) \
+                -delete 0 -append -format "%[fx:int(255*maxima+0.5)]" info:)
+            [ "$bars" -le 2 ] && pass "letterbox bars black" || fail "bars not black (max $bars)"
+            [[ "$copies" != *"(not all)" ]] && pass "model copies: $copies" || fail "model copies: $copies"
         fi
         xdotool windowfocus --sync "$win" 2>/dev/null
         xdotool key Escape
-        label="Escape after 60 s"
+        label="Escape after the screenshot"
         ends_with 10 0
     fi
 else
