@@ -15,7 +15,9 @@ shots=("$@")
 ulimit -c unlimited # a core, if any, lands in OUT_DIR (the show's working directory)
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
-(cd "$out" && exec "$exe" >"$out/stdout" 2>"$out/stderr") &
+# GLIMWICK_RUN_PRELOAD: libraries preloaded into the show alone (not the tools around it).
+(cd "$out" && exec env ${GLIMWICK_RUN_PRELOAD:+LD_PRELOAD="$GLIMWICK_RUN_PRELOAD"} "$exe" \
+    >"$out/stdout" 2>"$out/stderr") &
 pid=$!
 echo "$pid" >"$out/pid"
 wait_for 20 box_shown || { echo "full_run: no question box" | tee "$out/summary"; kill "$pid"; exit 1; }

@@ -190,17 +190,16 @@ TEST_F(RenderTargetTest, PictureInTarget3IsSampledInTarget1AndInTheWindow) {
         target3.releaseTexture();
         // The sampling is fenced for target 3's next drawing, which waits on it.
         ASSERT_NE(target3.sampledFence, nullptr);
-        GLsync sampled = target3.sampledFence;
+        GLint status = 0;
+        glClientWaitSync(target3.sampledFence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000); // 1 s
+        glGetSynciv(target3.sampledFence, GL_SYNC_STATUS, 1, nullptr, &status);
+        EXPECT_EQ(status, GL_SIGNALED);
         EXPECT_EQ(readPixel(64, 64), kRed);
         EXPECT_EQ(readPixel(192, 64), right);
         target1.endRender();
         EXPECT_EQ(sampleInWindow(target3, kTargetBackLeft, 256, 256), kRed);
         EXPECT_EQ(sampleInWindow(target3, kTargetBackLeft, 768, 256), right);
         EXPECT_EQ(sampleInWindow(target1, kTargetBackLeft, 192, 64), right);
-        GLint status = 0;
-        glClientWaitSync(sampled, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000); // 1 s
-        glGetSynciv(sampled, GL_SYNC_STATUS, 1, nullptr, &status);
-        EXPECT_EQ(status, GL_SIGNALED);
     }
 }
 
