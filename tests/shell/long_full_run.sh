@@ -2,7 +2,7 @@
 # A whole run of the show (checked or sanitized build) under Xvfb, measured by
 # bench/full_run.sh: it must end by itself with status 0, print nothing on stderr (no GL
 # error, no sanitizer report) and leave no core. With SIGNAL and SECONDS, that signal is
-# sent at about SECONDS of the run instead, and the same is asked of the way out.
+# sent SECONDS after the end scene appears instead, and the same is asked of the way out.
 # Args: GLIMWICK [SIGNAL SECONDS]. Output is kept in $GLIMWICK_RUN_DIR (default: ./full-run).
 set -u
 exe=$1 signal=${2:-} at=${3:-}
@@ -10,14 +10,22 @@ out=${GLIMWICK_RUN_DIR:-$PWD/full-run${signal:+-$signal}}
 rm -rf "$out"
 shots=(2 60 112)
 if [ -n "$signal" ]; then
-    shots=("$at")
-    # Sends the signal once the run has reached $at s (the shot at $at is taken first).
+    # Waits for the end scene (dark red where the main part has black bars; the music can
+    # run behind the wall clock on a busy machine), then sends the signal.
+    . "$(dirname "$0")/../support/e2e_lib.sh"
+    shots=(2)
     (
         for _ in $(seq 1 600); do
-            [ -f "$out/shot-${at}s.png" ] && break
             sleep 0.5
+            [ -f "$out/pid" ] && show_window || continue
+            timeout 10 import -window "$win" "$out/probe.png" 2>/dev/null || continue
+            red=$(convert "$out/probe.png" -crop 1024x60+0+0 +repage \
+                -format '%[fx:int(255*mean.r+0.5)]' info: 2>/dev/null)
+            [ -n "$red" ] && [ "$red" -ge 20 ] && break
         done
-        kill -"$signal" "$(cat "$out/pid")"
+        sleep "$at"
+        cp "$out/probe.png" "$out/end-scene.png" 2>/dev/null
+        kill -"$signal" "$(cat "$out/pid")" && touch "$out/signalled"
     ) &
 fi
 bash "$(dirname "$0")/../../bench/full_run.sh" "$exe" "$out" "${shots[@]}"
@@ -32,6 +40,10 @@ grep -v 'XGetInputFocus returned the focused window of 1' "$out/stderr" >"$out/r
 if [ -s "$out/reports" ]; then
     echo "FAIL: the run reported:"
     head -n 40 "$out/reports"
+    failures=1
+fi
+if [ -n "$signal" ] && [ ! -f "$out/signalled" ]; then
+    echo "FAIL: the end scene never showed, no signal sent"
     failures=1
 fi
 if [ -z "$signal" ]; then
