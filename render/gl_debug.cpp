@@ -23,7 +23,9 @@ void GLAPIENTRY onDebugMessage(GLenum, GLenum type, GLuint, GLenum, GLsizei, con
         report(static_cast<const char*>(context), message);
 }
 
-const char* errorName(GLenum error) {
+} // namespace
+
+const char* glErrorName(unsigned error) {
     switch (error) {
     case GL_INVALID_ENUM:
         return "GL_INVALID_ENUM";
@@ -43,8 +45,6 @@ const char* errorName(GLenum error) {
         return "unknown GL error";
     }
 }
-
-} // namespace
 
 void enableGlChecks() {
     state.enabled = true;
@@ -70,7 +70,7 @@ void checkGlErrors(const char* where) {
     if (!state.enabled || state.debugOutput)
         return;
     for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
-        report(where, errorName(error));
+        report(where, glErrorName(error));
 }
 
 int glErrorCount() {

@@ -12,5 +12,7 @@ void watchGlErrors(const char* contextName);
 // Without debug output: reads and reports every pending glGetError of the current
 // context, naming where. With it, or with checks off, does nothing.
 void checkGlErrors(const char* where);
+// The name of a glGetError value ("GL_INVALID_ENUM", ...), for reports.
+const char* glErrorName(unsigned error);
 // GL errors reported so far, in every context; each also gave one line on stderr.
 int glErrorCount();

@@ -1,5 +1,6 @@
 // The live show for GL tests, with read-back helpers.
 #include "tests/scenes/show_fixture.h"
+#include "render/gl_debug.h"
 #include "scenes/text_regions.h"
 #include "shell/demo_state.h"
 #include "shell/gl_window.h"
@@ -37,31 +38,12 @@ bool writeTextTexture(const std::string& path) {
     return writeRgbaPng(path.c_str(), 512, 256, rgba.data());
 }
 
-const char* errorName(GLenum e) {
-    switch (e) {
-    case GL_INVALID_ENUM:
-        return "GL_INVALID_ENUM";
-    case GL_INVALID_VALUE:
-        return "GL_INVALID_VALUE";
-    case GL_INVALID_OPERATION:
-        return "GL_INVALID_OPERATION";
-    case GL_STACK_OVERFLOW:
-        return "GL_STACK_OVERFLOW";
-    case GL_STACK_UNDERFLOW:
-        return "GL_STACK_UNDERFLOW";
-    case GL_OUT_OF_MEMORY:
-        return "GL_OUT_OF_MEMORY";
-    default:
-        return "other GL error";
-    }
-}
-
 void collectErrors(const char* where, std::vector<std::string>& out) {
     for (int guard = 0; guard < 16; ++guard) {
         GLenum e = glGetError();
         if (e == GL_NO_ERROR)
             return;
-        out.push_back(std::string(where) + ": " + errorName(e));
+        out.push_back(std::string(where) + ": " + glErrorName(e));
     }
 }
 
