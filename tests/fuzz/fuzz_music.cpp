@@ -6,8 +6,9 @@
 
 namespace {
 
-const long kDecodeFrames = 3 * 44100; // a few seconds at the show's rate
-const int kChunkFrames = 1024;        // what one audio callback asks for
+const long kDecodeSeconds = 3;
+const long kMaxRate = 192000;  // frames per second; bounds the work a forged header can ask for
+const int kChunkFrames = 1024; // what one audio callback asks for
 
 // Decodes up to frames frames as the audio callback does: holes are skipped, anything
 // else that is not audio ends the pass. Returns the frames decoded.
@@ -47,9 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (source.position > size)
         abort();
     vorbis_info* info = ov_info(&file, -1);
-    if (ov_streams(&file) == 1 && info && info->rate == 44100 && info->channels >= 1 &&
-        info->channels <= 2) {
-        decode(file, info->channels, kDecodeFrames);
+    // The same acceptance as playback: one logical stream, mono or stereo, any rate.
+    if (ov_streams(&file) == 1 && info && info->channels >= 1 && info->channels <= 2) {
+        decode(file, info->channels, kDecodeSeconds * std::min(info->rate, kMaxRate));
         if (ov_pcm_seek(&file, 0) == 0) {
             if (ov_pcm_tell(&file) != 0)
                 abort(); // playback's restart relies on landing exactly on frame 0
