@@ -1,6 +1,7 @@
 // Cost of switching between the window's and a target's context, and of a
 // beginRender/endRender pair, on whatever GL driver the display offers.
 #include "render/render_target.h"
+#include "scenes/draw_helpers.h"
 #include "shell/demo_state.h"
 #include "shell/gl_window.h"
 #include <GL/glew.h>
@@ -49,16 +50,7 @@ void drawThenSample(benchmark::State& state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         bench.target.endRender();
         bench.target.bindTexture(kTargetBackLeft);
-        glBegin(GL_QUADS);
-        glTexCoord2f(0, 0);
-        glVertex2f(-1, -1);
-        glTexCoord2f(1, 0);
-        glVertex2f(1, -1);
-        glTexCoord2f(1, 1);
-        glVertex2f(1, 1);
-        glTexCoord2f(0, 1);
-        glVertex2f(-1, 1);
-        glEnd();
+        drawTexturedQuad(1);
         bench.target.releaseTexture();
     }
     glFinish();

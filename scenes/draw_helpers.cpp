@@ -22,6 +22,20 @@ void drawMesh(const Mesh& mesh) {
     glEnd();
 }
 
+void drawTexturedQuad(float halfHeight) {
+    glBegin(GL_QUADS);
+    glColor4f(1, 1, 1, 1);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -halfHeight);
+    glTexCoord2f(1, 0);
+    glVertex2f(1, -halfHeight);
+    glTexCoord2f(1, 1);
+    glVertex2f(1, halfHeight);
+    glTexCoord2f(0, 1);
+    glVertex2f(-1, halfHeight);
+    glEnd();
+}
+
 void drawTextRect(const TextRect& rect, float x, float y) {
     const float w = rect.right - rect.left;
     const float h = rect.bottom - rect.top;

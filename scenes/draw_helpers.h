@@ -19,6 +19,9 @@ struct Camera {
 void drawMesh(const Mesh& mesh);
 // The region as a quad with its top-left corner at (x, y), one unit per texel.
 void drawTextRect(const TextRect& rect, float x, float y);
+// The whole bound texture on a white quad across the full width of clip space, from
+// -halfHeight to +halfHeight in y (1 fills it; less leaves bars above and below).
+void drawTexturedQuad(float halfHeight);
 // Loads projection and model-view; leaves GL_MODELVIEW selected.
 void applyCamera(const Camera& camera);
 // Depth test, back-face culling, light 0 at its defaults with the current colour as

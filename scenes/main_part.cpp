@@ -139,17 +139,7 @@ void showPicture(DemoState& demo) {
     glLoadIdentity();
 
     bindTargetTexture(demo, 3, kBackLeftBuffer);
-    glBegin(GL_QUADS);
-    glColor4f(1, 1, 1, 1);
-    glTexCoord2f(0, 0);
-    glVertex2f(-1, -0.667f);
-    glTexCoord2f(1, 0);
-    glVertex2f(1, -0.667f);
-    glTexCoord2f(1, 1);
-    glVertex2f(1, 0.667f);
-    glTexCoord2f(0, 1);
-    glVertex2f(-1, 0.667f);
-    glEnd();
+    drawTexturedQuad(0.667f); // 1024 x 512 of the 1024 x 768 window: bars of 128 pixels
     releaseTargetTexture(demo, 3, kBackLeftBuffer);
 
     glMatrixMode(GL_PROJECTION);

@@ -23,8 +23,6 @@ std::ostream& operator<<(std::ostream& out, const Rgba& c);
 Rgba texel(uint32_t name, int x, int y);
 // Pixel (x, y) of the current read buffer.
 Rgba readPixel(int x, int y);
-// The (-1..1) square with texture coordinates 0..1, in white, under the current state.
-void drawTexturedSquare();
 // Pretends, for its lifetime, that GLEW found (or did not find) a GL feature.
 struct GlewFlagOverride {
     unsigned char& flag; // one of GLEW's __GLEW_* feature flags

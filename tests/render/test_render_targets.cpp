@@ -1,6 +1,7 @@
 // Render targets: creation state, private GL state per target, sampling across contexts,
 // front and back buffers, teardown, and the DemoState resources and target helpers.
 #include "render/render_target.h"
+#include "scenes/draw_helpers.h"
 #include "shell/demo_state.h"
 #include "shell/gl_window.h"
 #include "tests/render/render_test_support.h"
@@ -57,7 +58,7 @@ Rgba sampleInWindow(RenderTarget& target, int buffer, int x, int y) {
     glPushAttrib(GL_VIEWPORT_BIT);
     glViewport(0, 0, target.width, target.height);
     target.bindTexture(buffer);
-    drawTexturedSquare();
+    drawTexturedQuad(1);
     target.releaseTexture();
     glPopAttrib();
     glReadBuffer(GL_BACK);
@@ -186,7 +187,7 @@ TEST_F(RenderTargetTest, PictureInTarget3IsSampledInTarget1AndInTheWindow) {
         // Target 1 draws with its creation state untouched, as the copy layer does.
         target1.beginRender(GL_BACK_LEFT);
         target3.bindTexture(kTargetBackLeft);
-        drawTexturedSquare();
+        drawTexturedQuad(1);
         target3.releaseTexture();
         // The sampling is fenced for target 3's next drawing, which waits on it.
         ASSERT_NE(target3.sampledFence, nullptr);
