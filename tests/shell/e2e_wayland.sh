@@ -7,23 +7,12 @@ set -u
 exe=$(readlink -f "$1") testdata=$3
 shots=${GLIMWICK_SCREENSHOT_DIR:-$PWD/e2e-wayland}
 work=$(mktemp -d)
+err="$work/err" # read by the shared helpers
 . "$(dirname "$0")/../support/e2e_lib.sh"
 pid="" weston=""
 trap 'kill $pid $weston 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$shots"
 "$testdata" "$work/show" 30 || { echo "cannot write test data"; exit 1; }
-
-# ends_with SECONDS STATUS
-ends_with() {
-    if ! wait_for "$1" exited; then
-        fail "$label: still running after $1 s"
-        kill "$pid" 2>/dev/null
-        return
-    fi
-    wait "$pid"
-    local rc=$?
-    [ "$rc" = "$2" ] && pass "$label: status $rc" || fail "$label: status $rc, wanted $2 ($(cat "$work/err"))"
-}
 
 # Weston on this X display; its clients see only the Wayland socket.
 export XDG_RUNTIME_DIR=$work/runtime

@@ -12,6 +12,7 @@ mode=$1 folder=$(readlink -f "$2") probe_exe=$(readlink -f "$3")
 shots=${GLIMWICK_SCREENSHOT_DIR:-$PWD/e2e-windows}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d)
+err="$work/err" # read by the shared helpers
 . "$(dirname "$0")/../support/e2e_lib.sh"
 [ -x "$folder/glimwick.exe" ] || { echo "no $folder/glimwick.exe: run tools/build-windows.sh"; exit 1; }
 # Started here with their output elsewhere, so that no later wine process hands its
@@ -45,18 +46,6 @@ start() {
         return 1
     fi
     pass "question box asks Fullscreen?"
-}
-
-# ends_with SECONDS STATUS
-ends_with() {
-    if ! wait_for "$1" exited; then
-        fail "$label: still running after $1 s"
-        kill "$pid" 2>/dev/null
-        return
-    fi
-    wait "$pid"
-    local rc=$?
-    [ "$rc" = "$2" ] && pass "$label: status $rc" || fail "$label: status $rc, wanted $2"
 }
 
 # The show's client area as an image: the X window less Wine's frame and caption.
