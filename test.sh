@@ -16,13 +16,13 @@ packages=(
     clang libclang-rt-dev # the fuzz targets
     pulseaudio pulseaudio-utils # the music clock on a real sound server
     ffmpeg # the capture tool's videos and its tests
-    wine wine64 # the Windows build's tests (tools/build-windows.sh installs the compilers)
+    wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
     weston # the show as a Wayland client
 )
-tools/install_packages.sh "${packages[@]}"
+scripts/install_packages.sh "${packages[@]}"
 # The Windows build, tested under Wine (label windows); the libraries it cross-builds are
 # kept in build-windows/ for the next run.
-tools/build-windows.sh
+scripts/build-windows.sh
 # Tests on explicitly: ./run.sh configures the same folder without them.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
     -DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows"

@@ -3,8 +3,8 @@
 // Usage: measure_sync [seconds] [monitor source] [music file]; run with_pulse.sh.
 #include "shell/music_stream.h"
 #include "shell/schedule.h"
-#include "tests/assets/onset.h"
-#include "tests/support/monitor_recording.h"
+#include "measure/onset.h"
+#include "measure/monitor_recording.h"
 #include <algorithm>
 #include <atomic>
 #include <cmath>

@@ -1,6 +1,7 @@
 // The one window on SDL2: start-up question, display mode, GL context, events, swaps.
 #include "shell/gl_window.h"
 #include "shell/exit_signals.h"
+#include "shell/picture_area.h"
 #include "render/gl_debug.h"
 #include <GL/glew.h>
 #include <SDL2/SDL.h>
@@ -90,17 +91,6 @@ void setPictureViewport() {
 }
 
 } // namespace
-
-PictureArea pictureArea(int drawableWidth, int drawableHeight, int width, int height) {
-    PictureArea area{0, 0, drawableWidth, drawableWidth * height / width};
-    if (area.height > drawableHeight) {
-        area.height = drawableHeight;
-        area.width = drawableHeight * width / height;
-    }
-    area.x = (drawableWidth - area.width) / 2;
-    area.y = (drawableHeight - area.height) / 2;
-    return area;
-}
 
 bool askFullscreen() {
     const SDL_MessageBoxButtonData buttons[] = {

@@ -3,11 +3,6 @@
 
 struct SDL_Window;
 
-// A rectangle of the drawable in pixels, from its bottom-left corner.
-struct PictureArea {
-    int x, y, width, height;
-};
-
 // Asks "Fullscreen?"; true only for Yes. Any failure to show the box counts as No.
 bool askFullscreen();
 // On Windows, where a GUI program has no console for its stderr line, shows why the show
@@ -26,8 +21,5 @@ void destroyGlWindow();
 void pumpMessage();
 bool isRunning();
 void swapWindowBuffers();
-// The largest centred area with the picture's aspect (width : height) in a drawable: the
-// whole drawable when the two match, bars left and right or above and below otherwise.
-PictureArea pictureArea(int drawableWidth, int drawableHeight, int width, int height);
 // For the render targets: the window that their contexts are made current with.
 SDL_Window* glWindowHandle();

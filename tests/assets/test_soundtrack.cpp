@@ -1,8 +1,8 @@
 // Checks the committed soundtrack file: format, levels, accents on every scene change, and that
 // the generator still produces it.
 #include "shell/schedule.h"
-#include "tests/assets/onset.h"
-#include "tools/soundtrack.h"
+#include "measure/onset.h"
+#include "assets/soundtrack/soundtrack.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdio>

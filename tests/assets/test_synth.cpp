@@ -1,7 +1,7 @@
 // Checks the synthesiser's guarantees the soundtrack relies on, and the onset detector itself.
-#include "tests/assets/onset.h"
-#include "tools/instruments.h"
-#include "tools/synth.h"
+#include "measure/onset.h"
+#include "assets/soundtrack/instruments.h"
+#include "assets/soundtrack/synth.h"
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Checks the committed text panels texture: format, the three regions and their margins,
 // readable text over light and dark pictures, and that the generator still produces it.
-#include "tools/text_panels.h"
+#include "assets/text/text_panels.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

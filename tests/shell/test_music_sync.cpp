@@ -1,8 +1,8 @@
 // The music clock against what a PulseAudio null sink actually plays (run by with_pulse.sh).
 #include "shell/music_stream.h"
-#include "tests/support/monitor_recording.h"
+#include "measure/monitor_recording.h"
 #include "tests/support/test_data.h"
-#include "tools/ogg_writer.h"
+#include "assets/soundtrack/ogg_writer.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdio>

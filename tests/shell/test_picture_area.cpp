@@ -1,5 +1,5 @@
 // Where the 1024 x 768 picture goes in drawables of other sizes.
-#include "shell/gl_window.h"
+#include "shell/picture_area.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,22 +1,30 @@
 #!/usr/bin/env bash
-# Fails when a source file includes a project header from a layer above its own.
-# Usage: check_layering.sh SOURCE_DIR LAYER... where each LAYER, from the bottom up, is
-# "name:path path ..." as GLIMWICK_LAYERS in the top CMakeLists.txt writes it. A path
-# ending in / is a folder; any other names one module, whatever its extension.
+# Fails when a source file includes a project header from a layer above its own, or from a
+# layer beside its own.
+# Usage: check_layering.sh SOURCE_DIR LAYER... [--beside LAYER...] where each LAYER is
+# "name:path path ..." as the top CMakeLists.txt writes them: GLIMWICK_LAYERS from the bottom
+# up, then GLIMWICK_BESIDE_LAYERS, which all stand on top of the others side by side and
+# may include none of each other. A path ending in / is a folder; any other names one
+# module, whatever its extension. Tests and benchmarks may include any layer, except that
+# only the capture program's own tests include its headers.
 set -u
 root=$1
 shift
 cd "$root" || exit 1
 
 names=() paths=() ranks=()
-rank=0
+rank=0 beside=0
 for entry in "$@"; do
+    if [ "$entry" = --beside ]; then
+        beside=1
+        continue
+    fi
     for path in ${entry#*:}; do
         names+=("${entry%%:*}")
         paths+=("$path")
         ranks+=("$rank")
     done
-    rank=$((rank + 1))
+    [ $beside -eq 1 ] || rank=$((rank + 1))
 done
 if [ ${#paths[@]} -eq 0 ]; then
     echo "layering: no layers given" >&2
@@ -55,13 +63,27 @@ while IFS= read -r file; do
             echo "layering: $file (layer ${names[$own]}) includes $header" \
                 "from ${names[$other]}, a layer above it"
             wrong=$((wrong + 1))
+        elif [ "${ranks[$other]}" -eq "${ranks[$own]}" ] &&
+            [ "${names[$other]}" != "${names[$own]}" ]; then
+            echo "layering: $file (layer ${names[$own]}) includes $header" \
+                "from ${names[$other]}, a layer beside it"
+            wrong=$((wrong + 1))
         fi
     done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done < <(find $folders -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) | sort)
+
+# The capture program's headers are its own: outside it, only its tests include them.
+while IFS=: read -r file header; do
+    case $file in capture/* | tests/capture/*) continue ;; esac
+    echo "layering: $file includes $header, a header of the capture program"
+    wrong=$((wrong + 1))
+done < <(grep -rnoE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"capture/[^"]*"' \
+    --include='*.h' --include='*.cpp' --include='*.c' $folders tests bench |
+    sed 's|:[^"]*"|:|; s|"$||')
 
 if [ $files -eq 0 ] || [ $includes -eq 0 ]; then
     echo "layering: no files or no project includes found under $root" >&2
     exit 2
 fi
-echo "layering: $files files, $includes project includes, $wrong pointing up"
+echo "layering: $files files, $includes project includes, $wrong against the order"
 [ $wrong -eq 0 ]

@@ -1,6 +1,6 @@
 // Stand-in music and image files for tests, written with the project's own encoders.
 #include "tests/support/test_data.h"
-#include "tools/ogg_writer.h"
+#include "assets/soundtrack/ogg_writer.h"
 #include <cmath>
 #include <png.h>
 #include <cstdlib>

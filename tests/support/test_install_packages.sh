@@ -7,7 +7,7 @@ chmod 755 "$bin"
 trap 'rm -rf "$bin"' EXIT
 # A copy the unprivileged user can read wherever the checkout is (root's home, say).
 installer="$bin/install_packages.sh"
-cp "$(dirname "$0")/../../tools/install_packages.sh" "$installer"
+cp "$(dirname "$0")/../../scripts/install_packages.sh" "$installer"
 chmod 755 "$installer"
 # A PATH with what the installer needs but neither sudo nor apt-get.
 for tool in bash env dpkg-query grep id; do ln -s "$(command -v "$tool")" "$bin/$tool"; done

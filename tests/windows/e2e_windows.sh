@@ -14,7 +14,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d)
 err="$work/err" # read by the shared helpers
 . "$(dirname "$0")/../support/e2e_lib.sh"
-[ -x "$folder/glimwick.exe" ] || { echo "no $folder/glimwick.exe: run tools/build-windows.sh"; exit 1; }
+[ -x "$folder/glimwick.exe" ] || { echo "no $folder/glimwick.exe: run scripts/build-windows.sh"; exit 1; }
 # Started here with their output elsewhere, so that no later wine process hands its
 # server ctest's pipe (ctest would wait for the server to end).
 wineserver -p >/dev/null 2>&1
