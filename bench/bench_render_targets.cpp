@@ -82,9 +82,9 @@ BENCHMARK(beginEndPairWithoutSyncs);
 } // namespace
 
 int main(int argc, char** argv) {
-    const char* error = nullptr;
+    std::string error;
     if (!createGlWindow(kPictureSize.width, kPictureSize.height, false, &error)) {
-        fprintf(stderr, "%s\n", error ? error : "no window");
+        fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
     std::string why;

@@ -1,4 +1,4 @@
-// The one window on SDL2: start-up question, display mode, GL context, events, swaps.
+// The one window on SDL2: display mode, GL context, events, swaps.
 #include "shell/gl_window.h"
 #include "shell/exit_signals.h"
 #include "shell/picture_area.h"
@@ -8,10 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
-
-const char* const kTitle = "V o r n i c >> Glimwick";
 
 struct {
     SDL_Window* window = nullptr;
@@ -21,31 +20,18 @@ struct {
     bool quitSeen = false;            // an end request was taken by pumpMessage
     int pictureWidth = 0;             // pixels, as asked of createGlWindow
     int pictureHeight = 0;
-    char error[256] = "";
 } state;
 
-bool fail(const char** error, const char* what) {
-    snprintf(state.error, sizeof state.error, "%s: %s", what, SDL_GetError());
-    if (error)
-        *error = state.error;
-    destroyGlWindow();
+// False, with SDL's last error after `what` as the reason.
+bool failWithSdlError(std::string* why, const char* what) {
+    if (why)
+        *why = std::string(what) + ": " + SDL_GetError();
     return false;
 }
 
-// Without any display to connect to there is nothing to show; saying so up front also
-// spares the user the noise of SDL probing every video back-end.
 bool isSet(const char* name) {
     const char* value = getenv(name);
     return value && *value;
-}
-
-// Windows always has its desktop; elsewhere a display is named in the environment.
-bool noDisplay() {
-#ifdef _WIN32
-    return false;
-#else
-    return !isSet("SDL_VIDEODRIVER") && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY");
-#endif
 }
 
 // Offscreen and dummy drivers render to nowhere: without an explicit request for one,
@@ -92,50 +78,21 @@ void setPictureViewport() {
 
 } // namespace
 
-bool askFullscreen() {
-    const SDL_MessageBoxButtonData buttons[] = {
-        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
-        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
-    };
-    SDL_MessageBoxData box{};
-    box.flags = SDL_MESSAGEBOX_INFORMATION;
-    box.title = kTitle;
-    box.message = "Fullscreen?";
-    box.numbuttons = 2;
-    box.buttons = buttons;
-    int chosen = -1; // closing the box leaves it at -1: No
-    if (noDisplay())
-        return false; // the window's own start-up says there is no display
-    if (SDL_ShowMessageBox(&box, &chosen) != 0) {
-        // Still No, but a viewer who never saw the question should learn why (on X11 the
-        // box needs the core fonts, which a minimal system may lack).
-        fprintf(stderr, "glimwick: cannot show the start-up question (%s); running windowed\n",
-                SDL_GetError());
-        return false;
-    }
-    return chosen == 1;
-}
-
-void showStartupFailure(const char* line) {
-#ifdef _WIN32
-    // A GUI program has no console to print to: the same line in a box, like the question.
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kTitle, line, nullptr);
-#else
-    (void)line; // stderr, where the line went, is read on the terminal
-#endif
-}
-
 void registerWindowClass() {
     state.window = nullptr;
     state.glContext = nullptr;
     state.fullscreenRequested = false;
 }
 
-bool createGlWindow(int width, int height, bool fullscreen, const char** error) {
-    state.fullscreenRequested = fullscreen;
-    if (noDisplay()) {
+namespace {
+
+// SDL's video subsystem on a display that shows something. Without any display named
+// there is nothing to show; saying so up front also spares the user the noise of SDL
+// probing every video back-end.
+bool startVideo(std::string* why) {
+    if (!displayNamed()) {
         SDL_SetError("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
-        return fail(error, "window");
+        return failWithSdlError(why, "window");
     }
 #ifndef _WIN32
     // With only an X display named, probe X alone: the other back-ends would only print
@@ -145,16 +102,20 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
 #endif
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            return fail(error, "window: cannot start the video system");
+            return failWithSdlError(why, "window: cannot start the video system");
         state.videoStarted = true;
     }
     if (invisibleDriver(SDL_GetCurrentVideoDriver())) {
         SDL_SetError("no display (SDL fell back to its '%s' video driver)",
                      SDL_GetCurrentVideoDriver());
-        return fail(error, "window");
+        return failWithSdlError(why, "window");
     }
     ignoreUnhandledEvents();
+    return true;
+}
 
+// RGBA8 colour, 16-bit depth, double-buffered, compatibility profile (immediate mode).
+void requestPixelFormat() {
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -166,9 +127,12 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     if (glChecksEnabled()) // render targets' contexts inherit the flag
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_DEBUG_FLAG);
+}
 
-    // Fullscreen only when the display offers 1024 x 768 at 32 bits per pixel; otherwise a
-    // window with its caption. SDL puts the desktop mode back when the window goes.
+// The window, hidden until its context works. Fullscreen only when the display offers
+// width x height at 32 bits per pixel; otherwise a window with its caption. SDL puts the
+// desktop mode back when the window goes.
+bool openWindow(int width, int height, bool fullscreen, std::string* why) {
     SDL_DisplayMode mode{};
     bool modeGranted = false;
     if (fullscreen) {
@@ -182,18 +146,22 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (modeGranted)
         flags |= SDL_WINDOW_FULLSCREEN;
-    state.window = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
-                                    height, flags);
+    state.window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                    width, height, flags);
     if (!state.window)
-        return fail(error, "window: cannot create the window");
+        return failWithSdlError(why, "window: cannot create the window");
     if (modeGranted && SDL_SetWindowDisplayMode(state.window, &mode) != 0)
         SDL_SetWindowFullscreen(state.window, 0); // refused: stay windowed
+    return true;
+}
 
+// The window's GL context, current, with GLEW's entry points loaded.
+bool createContext(std::string* why) {
     state.glContext = SDL_GL_CreateContext(state.window);
     if (!state.glContext)
-        return fail(error, "window: cannot create the GL context");
+        return failWithSdlError(why, "window: cannot create the GL context");
     if (SDL_GL_MakeCurrent(state.window, state.glContext) != 0)
-        return fail(error, "window: cannot make the GL context current");
+        return failWithSdlError(why, "window: cannot make the GL context current");
     glewExperimental = GL_TRUE;
     GLenum glew = glewInit();
     // Debian's GLEW is built for GLX: on an EGL context (Wayland, SDL's offscreen driver)
@@ -203,9 +171,35 @@ bool createGlWindow(int width, int height, bool fullscreen, const char** error) 
         glew = GLEW_OK;
     if (glew != GLEW_OK) {
         SDL_SetError("%s", reinterpret_cast<const char*>(glewGetErrorString(glew)));
-        return fail(error, "window: cannot load GL entry points");
+        return failWithSdlError(why, "window: cannot load GL entry points");
     }
     watchGlErrors("the window's context");
+    return true;
+}
+
+} // namespace
+
+const char* const kWindowTitle = "V o r n i c >> Glimwick";
+
+bool displayNamed() {
+#ifdef _WIN32
+    return true; // Windows always has its desktop
+#else
+    return isSet("SDL_VIDEODRIVER") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+#endif
+}
+
+bool createGlWindow(int width, int height, bool fullscreen, std::string* why) {
+    state.fullscreenRequested = fullscreen;
+    if (!startVideo(why)) {
+        destroyGlWindow();
+        return false;
+    }
+    requestPixelFormat();
+    if (!openWindow(width, height, fullscreen, why) || !createContext(why)) {
+        destroyGlWindow(); // also restores the display mode
+        return false;
+    }
     state.pictureWidth = width;
     state.pictureHeight = height;
     setPictureViewport();

@@ -1,19 +1,21 @@
 // The one window with its double-buffered GL context, its events and its display mode.
 #pragma once
+#include <string>
 
 struct SDL_Window;
 
-// Asks "Fullscreen?"; true only for Yes. Any failure to show the box counts as No.
-bool askFullscreen();
-// On Windows, where a GUI program has no console for its stderr line, shows why the show
-// could not start in a message box (returns once it is answered); nothing elsewhere.
-void showStartupFailure(const char* line);
+// The caption of the window and of the show's message boxes.
+extern const char* const kWindowTitle;
+
+// False when no display is named (DISPLAY, WAYLAND_DISPLAY or SDL_VIDEODRIVER; always true
+// on Windows): nothing could be shown, so neither box nor window is tried.
+bool displayNamed();
 // Resets the module state (handles none, not fullscreen).
 void registerWindowClass();
 // Window of width x height client pixels with a current compatibility GL context and
-// GLEW loaded. False (reason in *error, when given) on failure, with everything made so
-// far released and the display mode restored.
-bool createGlWindow(int width, int height, bool fullscreen, const char** error = nullptr);
+// GLEW loaded. False (reason in *why, when given) on failure, with everything made so far
+// released and the display mode restored.
+bool createGlWindow(int width, int height, bool fullscreen, std::string* why = nullptr);
 // Releases context and window; restores the display mode if fullscreen was asked for.
 void destroyGlWindow();
 // Takes at most one event: Escape (down or up), closing the window and an ending signal

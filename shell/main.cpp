@@ -6,6 +6,7 @@
 #include "shell/exit_signals.h"
 #include "shell/frame_loop.h"
 #include "shell/gl_window.h"
+#include "shell/message_boxes.h"
 #include "shell/music_stream.h"
 #include "shell/startup.h"
 #include <SDL2/SDL.h>

@@ -245,6 +245,7 @@ void resetMusicSlots() {
     state.playing = false;
 }
 
+namespace {
 // Opens the device for stereo float frames at `rate`; SDL converts when the device
 // runs at another rate. False with the reason in state.error.
 bool openDevice(int rate, const char** error) {
@@ -264,7 +265,9 @@ bool openDevice(int rate, const char** error) {
     state.deviceRate = rate;
     return true;
 }
+} // namespace
 
+namespace {
 // A PulseAudio server (PipeWire's included) is played to directly: it says which frame
 // is being heard, where SDL reports no latency at all. SDL's drivers serve everywhere
 // else, and whenever SDL_AUDIODRIVER names one of them.
@@ -273,6 +276,7 @@ bool wantServer() {
     return !driver || !*driver || strcmp(driver, "pulseaudio") == 0 ||
            strcmp(driver, "pipewire") == 0;
 }
+} // namespace
 
 bool initSound(const char** error) {
     state.onServer = wantServer() && connectPulse(nullptr);
@@ -329,6 +333,7 @@ bool openMusic(const char* path, const char** error) {
     return true;
 }
 
+namespace {
 // Everything the audio thread keeps, back to the start of the file; no callback may run.
 void rewindPlayback(bool loop) {
     ov_pcm_seek(&state.file, 0);
@@ -342,6 +347,7 @@ void rewindPlayback(bool loop) {
     publishAnchor(state.anchor);
     state.lastAudible = 0;
 }
+} // namespace
 
 int playMusic(bool loop) {
     if (!state.fileOpen)
@@ -370,6 +376,7 @@ int playMusic(bool loop) {
     return 0;
 }
 
+namespace {
 // The server went away: about once a second, try to reach one again and resume the
 // music where the clock, which ran on meanwhile, now stands. `audible` counts frames since
 // playMusic, `inPass` the file's frames into the current pass.
@@ -390,6 +397,7 @@ void resumeOnServer(double audible, double inPass, Uint64 now) {
     publishAnchor(state.anchor);
     startPulseStream(state.rate, fillFromServer, nullptr);
 }
+} // namespace
 
 // Never takes the device lock: the audio thread holds it for a whole callback, decoding
 // included, and the frame loop reads the clock twice a frame.

@@ -15,12 +15,6 @@ struct {
     DemoState* demo = nullptr;
 } made;
 
-bool fail(std::string* error, const char* why) {
-    if (error)
-        *error = why ? why : "unknown failure";
-    return false;
-}
-
 // Antialiased points, lines and polygons in the window's context only: the letterboxed
 // picture and the text panels; the render targets keep their own state.
 void enableSmoothing() {
@@ -36,14 +30,17 @@ void enableSmoothing() {
 
 bool startShow(DemoState& state, bool fullscreen, const char* musicPath, const char* textPath,
                std::string* error) {
-    const char* why = nullptr;
-    if (!createGlWindow(kPictureSize.width, kPictureSize.height, fullscreen, &why))
-        return fail(error, why);
+    if (!createGlWindow(kPictureSize.width, kPictureSize.height, fullscreen, error))
+        return false;
     made.window = true;
     if (musicPath) {
         made.sound = true; // closeSound copes with whatever initSound managed
-        if (!initSound(&why) || !openMusic(musicPath, &why))
-            return fail(error, why);
+        const char* why = nullptr;
+        if (!initSound(&why) || !openMusic(musicPath, &why)) {
+            if (error)
+                *error = why ? why : "sound: unknown failure";
+            return false;
+        }
     }
     enableSmoothing();
     made.demo = &state;

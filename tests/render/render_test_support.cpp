@@ -22,9 +22,8 @@ int pinLibrary(dl_phdr_info* info, size_t, void*) {
 } // namespace
 
 void GlWindowEnvironment::SetUp() {
-    const char* error = nullptr;
-    ASSERT_TRUE(createGlWindow(kPictureSize.width, kPictureSize.height, false, &error))
-        << (error ? error : "");
+    std::string why;
+    ASSERT_TRUE(createGlWindow(kPictureSize.width, kPictureSize.height, false, &why)) << why;
     dl_iterate_phdr(pinLibrary, nullptr);
 }
 

@@ -291,9 +291,8 @@ TEST_F(RenderTargetTest, DestroyIsSafeInEveryState) {
     destroyGlWindow();
     target.destroy();
     EXPECT_EQ(target.context, nullptr);
-    const char* why = nullptr;
-    ASSERT_TRUE(createGlWindow(kPictureSize.width, kPictureSize.height, false, &why))
-        << (why ? why : "");
+    std::string why;
+    ASSERT_TRUE(createGlWindow(kPictureSize.width, kPictureSize.height, false, &why)) << why;
 }
 
 TEST_F(RenderTargetTest, DemoResourcesAndTargetHelpers) {

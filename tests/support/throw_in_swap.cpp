@@ -5,6 +5,8 @@
 #include <new>
 
 struct SDL_Window;
+// The interposed entry point (SDL's own declaration, without SDL's headers).
+extern "C" void SDL_GL_SwapWindow(SDL_Window* window);
 
 extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
     static int frames = 0;
