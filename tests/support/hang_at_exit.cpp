@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+// SDL's own declaration, which this one replaces (SDL_GLContext is a void*).
+extern "C" void SDL_GL_DeleteContext(void* context);
+
 extern "C" void SDL_GL_DeleteContext(void* context) {
     if (const char* file = getenv("GLIMWICK_TEST_HANG_FILE")) {
         close(open(file, O_WRONLY | O_CREAT, 0644));
