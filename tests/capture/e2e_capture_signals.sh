@@ -84,7 +84,8 @@ ends() {
     rm -rf "${work:?}/out"/.[!.]* "${work:?}/out"/* "${work:?}/tmp"/.[!.]* "${work:?}/tmp"/*
 }
 
-# While starting: the stand-in signals as soon as it runs, before the show's first frame.
+# While starting: the stand-in signals as soon as it runs; ffmpeg is started before the
+# show, so this comes while the show starts up (or just before).
 for sig in HUP INT TERM QUIT; do
     standin "kill -$sig \$PPID; exec cat >>\"\$target\""
     start --to 1 --out "$work/out/s.mp4"
