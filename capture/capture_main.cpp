@@ -4,6 +4,7 @@
 #include "capture/capture_options.h"
 #include "capture/capture_output.h"
 #include "capture/capture_show.h"
+#include "capture/capture_signals.h"
 #include <SDL2/SDL.h>
 #include <chrono>
 #include <cstdio>
@@ -54,12 +55,22 @@ int failWith(int status, const std::string& message) {
     return status;
 }
 
+// Ended by a signal: nothing of the output is left, and the status says which signal.
+int interrupted() {
+    abandonCaptureOutput();
+    return failWith(128 + captureSignal(), "interrupted");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     SDL_SetMainReady();
-    CaptureOptions options;
     std::string error;
+    // Before anything exists that a signal could leave behind (ffmpeg, the output), and
+    // before SDL, which then leaves SIGINT and SIGTERM to these handlers.
+    if (!installCaptureSignals(&error))
+        return failWith(1, error);
+    CaptureOptions options;
     if (!parseCaptureOptions(argc, argv, options, &error))
         return failWith(kCaptureUsageStatus, error);
     if (options.help) {
@@ -70,8 +81,12 @@ int main(int argc, char** argv) {
     std::string music = resolveDataPath("data/tarnwhistle.ogg");
     std::string text = resolveDataPath("data/texture_text.png");
     if (!openCaptureOutput(options, range, music, &error))
-        return failWith(kCaptureUsageStatus, error);
+        return captureSignal() ? interrupted() : failWith(kCaptureUsageStatus, error);
+    if (captureSignal())
+        return interrupted();
     if (!openCaptureShow(text.c_str(), &error)) {
+        if (captureSignal())
+            return interrupted();
         abandonCaptureOutput();
         return failWith(1, error);
     }
@@ -80,7 +95,7 @@ int main(int argc, char** argv) {
     progress.total = range.end;
     progress.start = Clock::now();
     int status = 0;
-    for (int64_t n = 0; n < range.end && status == 0; ++n) {
+    for (int64_t n = 0; n < range.end && status == 0 && !captureSignal(); ++n) {
         const uint8_t* picture = captureFrame(n, options.fps);
         if (!picture) {
             error = "interrupted";
@@ -92,13 +107,15 @@ int main(int argc, char** argv) {
             showProgress(n + 1, n + 1 == range.end);
     }
     closeCaptureShow();
+    if (captureSignal())
+        return interrupted();
     if (status == 1) // the writer failed: finishing reaps ffmpeg and says what it reported
         finishCaptureOutput(&error);
     if (status != 0) {
         abandonCaptureOutput();
-        return failWith(status, error);
+        return captureSignal() ? interrupted() : failWith(status, error);
     }
     if (!finishCaptureOutput(&error))
-        return failWith(1, error);
+        return captureSignal() ? interrupted() : failWith(1, error);
     return 0;
 }

@@ -1,6 +1,7 @@
 // Frame writer thread, PNG files, the ffmpeg feed, and the temporary name of the output.
 #include "capture/capture_output.h"
 #include "capture/capture_show.h"
+#include "capture/capture_signals.h"
 #include "capture/ffmpeg_pipe.h"
 #include <cerrno>
 #include <condition_variable>
@@ -253,6 +254,11 @@ bool finishCaptureOutput(std::string* error) {
         return false;
     }
     if (state.video && !finishFfmpeg(error)) {
+        removeTemp();
+        return false;
+    }
+    if (captureSignal() != 0) { // to the last moment, a signal leaves nothing behind
+        *error = "interrupted";
         removeTemp();
         return false;
     }

@@ -15,12 +15,15 @@ std::vector<std::string> ffmpegArguments(const CaptureOptions& options, FrameRan
 // The ffmpeg executable on PATH, or empty.
 std::string findFfmpeg();
 
-// Starts ffmpeg with standard input on a pipe and its messages into a scratch file.
+// Starts ffmpeg with standard input on a pipe and its messages into a scratch file in
+// $TMPDIR. The stall limit is 30 s unless GLIMWICK_CAPTURE_STALL_SECONDS says otherwise.
 bool startFfmpeg(const std::string& executable, const std::vector<std::string>& arguments,
                  std::string* error);
-// Writes all bytes to ffmpeg; false (reason in *error) when it has gone.
+// Writes all bytes to ffmpeg; false (reason in *error) when it has gone, when it took
+// nothing for the stall limit, or when a signal arrived.
 bool writeToFfmpeg(const uint8_t* bytes, size_t size, std::string* error);
-// Closes the pipe and waits; false with ffmpeg's last message when it failed.
+// Closes the pipe and waits (killing it first if it stalled, or once a signal arrives);
+// false with ffmpeg's last message when it failed.
 bool finishFfmpeg(std::string* error);
 // Stops ffmpeg at once (an abandoned capture): a blocked write returns; finishFfmpeg reaps.
 void killFfmpeg();

@@ -9,14 +9,15 @@ for package in "$@"; do
         missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
-sudo=""
+# The variable is set by env behind sudo: sudo resets the environment it was given.
+as_root=(env DEBIAN_FRONTEND=noninteractive)
 if [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null; then
         echo "install_packages: not root and no sudo: as root, run apt-get install ${missing[*]}" >&2
         exit 1
     fi
-    sudo="sudo"
+    as_root=(sudo "${as_root[@]}")
 fi
 echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,10 +1,13 @@
 // Handlers for the signals that ask a program to end: they only set a flag (or, before
-// anything is set up, leave at once), so the shut-down runs on the main thread.
+// anything is set up, leave at once), so the shut-down runs on the main thread; a second
+// signal ends the process at once.
 #include "shell/exit_signals.h"
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #ifndef _WIN32
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 #endif
 
@@ -17,10 +20,13 @@ const int kExitSignals[] = {SIGINT, SIGTERM};
 const int kExitSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 #endif
 
-// Written by the handler, which may run on any thread (the audio thread included).
+// Written by the handler, which may run on any thread (the audio thread included), and
+// by two at the same time when two signals come together: lock-free atomics, which a
+// handler may use, where volatile sig_atomic_t is only safe on the thread it interrupts.
+static_assert(std::atomic<int>::is_always_lock_free, "written by signal handlers");
 struct {
-    volatile sig_atomic_t atOnce = 1;
-    volatile sig_atomic_t requested = 0;
+    std::atomic<int> atOnce{1};
+    std::atomic<int> requested{0};
 } state;
 
 // SDL shows the start-up question from a forked child that holds the box's window; a
@@ -62,35 +68,77 @@ void endQuestionChildren() {
 #endif
 }
 
-void onExitSignal(int) {
-    if (state.atOnce) {
+// A second signal: the shut-down the first one started is stuck, or the user insists. The
+// process ends by the signal's own default action, so the parent sees which signal it was
+// and SIGQUIT dumps core where core dumps are enabled.
+//
+// What a handler may do is limited to async-signal-safe calls (sigaction, raise, _exit,
+// kill, write), and the main thread may be stopped anywhere: inside Xlib holding its lock,
+// inside the GL driver, inside malloc. The display mode cannot be put back from here,
+// since that takes SDL and the window system; so it is not tried. Where the system undoes
+// the switch itself when the process ends (Wayland, where fullscreen is the compositor's
+// affair; Windows, where a CDS_FULLSCREEN mode is temporary) nothing is lost. On X11 a
+// RandR mode outlives the process and stays until the desktop resets it; the first
+// signal's shut-down is the way out that restores it, and this one is the user's choice.
+void endByDefaultAction(int signal) {
+#ifdef _WIN32
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+#else
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    // Blocked while its handler runs: unblocked, the raise acts before raise returns.
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
+#endif
+    _exit(128 + signal); // not reached: the default action of all four ends the process
+}
+
+void onExitSignal(int signal) {
+    if (state.atOnce.load()) {
         endQuestionChildren();
         _exit(0); // nothing is switched or held yet
     }
-    state.requested = 1;
+    // Windows' C runtime puts the default action back before calling a handler, so there a
+    // second Ctrl-C never reaches this and ends the process by itself.
+    if (state.requested.exchange(1) != 0)
+        endByDefaultAction(signal);
 }
 
 } // namespace
 
+// A signal that the show was started with ignored (nohup's SIGHUP) stays ignored: whoever
+// started it asked for that signal to pass unnoticed.
 void installExitSignals() {
 #ifdef _WIN32
     for (int signal : kExitSignals)
-        std::signal(signal, onExitSignal);
+        if (std::signal(signal, onExitSignal) == SIG_IGN)
+            std::signal(signal, SIG_IGN);
 #else
     struct sigaction action {};
     action.sa_handler = onExitSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    // SDL installs its own SIGINT/SIGTERM handlers only where none is set, so these stay.
-    for (int signal : kExitSignals)
+    // SDL installs its own SIGINT/SIGTERM handlers only where none is set, so these stay
+    // (and it leaves an ignored one ignored too).
+    for (int signal : kExitSignals) {
+        struct sigaction inherited {};
+        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal, &action, nullptr);
+    }
 #endif
 }
 
 void holdExitSignals() {
-    state.atOnce = 0;
+    state.atOnce.store(0);
 }
 
 bool exitSignalled() {
-    return state.requested != 0;
+    return state.requested.load() != 0;
 }

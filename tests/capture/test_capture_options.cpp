@@ -169,13 +169,28 @@ TEST(FfmpegArguments, ContainerCodecsAndTheTemporaryTarget) {
     EXPECT_TRUE(has(mp4, "-f", "mp4"));
     EXPECT_TRUE(has(mp4, "-pix_fmt", "rgb24")); // the frames on standard input
     EXPECT_TRUE(has(mp4, "-video_size", "1024x768"));
-    EXPECT_EQ(mp4.back(), "dir/.x.tmp");
+    EXPECT_EQ(mp4.back(), "file:dir/.x.tmp");
 
     o.output = CaptureOutput::Mkv;
     std::vector<std::string> mkv = ffmpegArguments(o, FrameRange{0, 60}, "m.ogg", 44100, "x.tmp");
     EXPECT_TRUE(has(mkv, "-c:a", "aac"));
     EXPECT_TRUE(has(mkv, "-f", "matroska"));
     EXPECT_FALSE(has(mkv, "-movflags", "+faststart"));
+}
+
+// ffmpeg takes "word:" before a path for a protocol ("clips:v2/b.mkv" is the "clips"
+// protocol, unknown): every path it gets is marked as a plain file.
+TEST(FfmpegArguments, PathsArePlainFilesWhateverTheyHold) {
+    CaptureOptions o;
+    o.output = CaptureOutput::Mkv;
+    std::vector<std::string> args =
+        ffmpegArguments(o, FrameRange{0, 60}, "tracks:a/m.ogg", 44100, "clips:v2/.b.mkv.p");
+    std::vector<std::string> inputs;
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "-i")
+            inputs.push_back(args[i + 1]);
+    EXPECT_EQ(inputs, (std::vector<std::string>{"pipe:0", "file:tracks:a/m.ogg"}));
+    EXPECT_EQ(args.back(), "file:clips:v2/.b.mkv.p");
 }
 
 } // namespace

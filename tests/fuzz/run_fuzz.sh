@@ -13,5 +13,8 @@ fi
 mkdir -p "$work/corpus"
 # Large images are legitimate (up to 8192 x 8192 RGBA is 256 MiB), so the memory limit
 # sits above that; a single input may take at most 10 s.
-exec "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
-    -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus" "$seeds"
+# Not exec'd: the scratch copy is removed on the way out.
+status=0
+"$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
+    -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus" "$seeds" || status=$?
+exit "$status"

@@ -7,8 +7,9 @@ set -u
 exe=$1 testdata=$3
 shots=${GLIMWICK_SCREENSHOT_DIR:-$PWD/e2e-show}
 work=$(mktemp -d)
+pid=""
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 . "$(dirname "$0")/../support/e2e_lib.sh"
-trap 'kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$shots"
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }

@@ -7,7 +7,15 @@
 set -u
 exe=$1 signal=${2:-} at=${3:-}
 out=${GLIMWICK_RUN_DIR:-$PWD/full-run${signal:+-$signal}}
+# The folder may come from the environment: it is cleared only when empty or left by an
+# earlier run (which marks it), never when it may be anything else ($HOME, say).
+marker=.glimwick-full-run
+if [ -e "$out" ] && [ ! -f "$out/$marker" ] && [ -n "$(ls -A "$out" 2>&1)" ]; then
+    echo "long_full_run: '$out' is not the folder of an earlier run: not cleared" >&2
+    exit 1
+fi
 rm -rf "$out"
+mkdir -p "$out" && touch "$out/$marker"
 shots=(2 60 112)
 if [ -n "$signal" ]; then
     # Waits for the end scene (dark red where the main part has black bars; the music can
@@ -15,6 +23,7 @@ if [ -n "$signal" ]; then
     . "$(dirname "$0")/../support/e2e_lib.sh"
     shots=(2)
     (
+        red=""
         for _ in $(seq 1 600); do
             sleep 0.5
             [ -f "$out/pid" ] && show_window || continue
@@ -23,12 +32,17 @@ if [ -n "$signal" ]; then
                 -format '%[fx:int(255*mean.r+0.5)]' info: 2>/dev/null)
             [ -n "$red" ] && [ "$red" -ge 20 ] && break
         done
+        [ -n "$red" ] && [ "$red" -ge 20 ] || exit 0 # never seen: no signal
         sleep "$at"
         cp "$out/probe.png" "$out/end-scene.png" 2>/dev/null
-        kill -"$signal" "$(cat "$out/pid")" && touch "$out/signalled"
+        pid=$(cat "$out/pid")
+        kill -0 "$pid" 2>/dev/null && kill -"$signal" "$pid" && touch "$out/signalled"
     ) &
+    helper=$!
 fi
 bash "$(dirname "$0")/../../bench/full_run.sh" "$exe" "$out" "${shots[@]}"
+# The run is over: its pid may be anyone's from now on.
+[ -n "$signal" ] && kill "$helper" 2>/dev/null
 summary=$(cat "$out/summary")
 echo "$summary"
 failures=0

@@ -8,6 +8,14 @@
 # window_probe.exe; $WINEPREFIX is the prefix wine_prefix.sh made. Screenshots go to
 # $GLIMWICK_SCREENSHOT_DIR (default: ./e2e-windows).
 set -u
+# Only a prefix of the tests' own: without one Wine boots the user's ~/.wine, and the
+# `wineserver -k` on the way out would end the user's own Wine programs.
+case "${WINEPREFIX:-}" in
+"" | "$HOME/.wine" | "$HOME/.wine/")
+    echo "e2e_windows: set WINEPREFIX to the tests' own prefix (tests/windows/wine_prefix.sh makes one), not '${WINEPREFIX:-}'" >&2
+    exit 1
+    ;;
+esac
 mode=$1 folder=$(readlink -f "$2") probe_exe=$(readlink -f "$3")
 shots=${GLIMWICK_SCREENSHOT_DIR:-$PWD/e2e-windows}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
