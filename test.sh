@@ -16,6 +16,7 @@ packages=(
     clang libclang-rt-dev # the fuzz targets
     pulseaudio pulseaudio-utils # the music clock on a real sound server
     ffmpeg # the capture tool's videos and its tests
+    dpkg-dev file lintian # the Debian package and its test
     wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
     weston # the show as a Wayland client
 )
