@@ -25,6 +25,7 @@ packages=(
     pulseaudio pulseaudio-utils # the music clock on a real sound server
     ffmpeg # the capture tool's videos and its tests
     dpkg-dev file lintian # the Debian package and its test
+    faketime # the end-scene signal test's fast clock
     wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
     weston # the show as a Wayland client
 )
