@@ -35,11 +35,12 @@ expect_field Architecture '^amd64$'
 expect_field Section '^games$'
 expect_field Priority '^optional$'
 expect_field Recommends '^ffmpeg, xfonts-base$'
-# From dpkg-shlibdeps: the packages of the libraries the programs link (GL through GLVND).
+# From dpkg-shlibdeps: the packages of the libraries the programs link (GL through GLVND);
+# and those SDL opens at run time (libGL for the window, libEGL for the capture tool).
 depends=$(field Depends)
 missing=""
 for package in libsdl2-2.0-0 libglew2.2 libvorbisfile3 libpulse0 libpng16-16 libglx0 libopengl0 \
-    libstdc++6 libc6; do
+    libstdc++6 libc6 libgl1 libegl1; do
     [[ ", $depends," == *", $package "[\(,]* || ", $depends," == *", $package,"* ]] ||
         missing+=" $package"
 done
