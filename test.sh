@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test through CTest, headless (Xvfb, Mesa's software
 # renderer, SDL's dummy audio driver; tests labelled pulse start a private PulseAudio).
-# Installs what the build and the tests need first.
-# Extra arguments go to ctest, e.g. ./test.sh -L unit, or ./test.sh -R glimwick-e2e-show.
+# Installs what the build and the tests need first. Configurations are CMakePresets.json's.
+#   ./test.sh                 everything, as CI runs it (also the sanitized build)
+#   ./test.sh --quick         the inner loop: unit and GL tests that wait for no clock
+#   ./test.sh -L unit         extra arguments go to ctest (-R glimwick-e2e-show, ...)
+# The Windows cross-build is made only when windows tests can be among those selected.
 set -eu
 cd "$(dirname "$0")"
+preset=dev
+if [ "${1:-}" = --quick ]; then
+    preset=quick
+    shift
+fi
 # One line a need, so that additions do not collide.
 packages=(
     cmake g++ make pkg-config
@@ -16,30 +24,38 @@ packages=(
     clang libclang-rt-dev # the fuzz targets
     pulseaudio pulseaudio-utils # the music clock on a real sound server
     ffmpeg # the capture tool's videos and its tests
+    dpkg-dev file lintian # the Debian package and its test
+    faketime # the end-scene signal test's fast clock
     wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
     weston # the show as a Wayland client
 )
 scripts/install_packages.sh "${packages[@]}"
-# The Windows build, tested under Wine (label windows); the libraries it cross-builds are
-# kept in build-windows/ for the next run.
-scripts/build-windows.sh
-# Tests on explicitly: ./run.sh configures the same folder without them.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
-    -DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows"
-cmake --build build -j"$(nproc)"
+windows=()
+if [ $preset = dev ] && { [ $# -eq 0 ] || [[ " $* " == *windows* ]]; }; then
+    # The Windows build, tested under Wine (label windows); the libraries it cross-builds
+    # are kept in build-windows/ for the next run.
+    scripts/build-windows.sh
+    windows=(-DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows")
+fi
+# Tests on explicitly (preset dev): ./run.sh configures the same folder without them.
+cmake --preset dev "${windows[@]}"
+cmake --build --preset dev -j"$(nproc)"
 # Every gtest binary runs its tests shuffled (also set in each test's environment, so a
 # bare ctest shuffles too): no test may lean on another's leftovers.
 export SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 GTEST_SHUFFLE=1
-ctest --test-dir build --output-on-failure --no-tests=error -j"$(nproc)" "$@"
-[ $# -eq 0 ] || exit 0
+if [ $preset = quick ] || [ $# -gt 0 ]; then
+    exec ctest --preset $preset -j"$(nproc)" "$@"
+fi
 
-# A full run also repeats the unit and GL tests under the address and undefined-behaviour
-# sanitizers, then one whole sanitized run of the show (a Debug build, so it also reports
-# every GL error): all of it must report nothing. Leaks are suppressed only for the
-# libraries listed in tests/support/lsan.supp.
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGLIMWICK_SANITIZE=ON -DBUILD_TESTING=ON
-cmake --build build-asan -j"$(nproc)"
+# The full run. The whole GL-checked run of the show is made once, in the sanitized build
+# below, where it answers for GL errors and the sanitizers at once.
+ctest --preset dev -j"$(nproc)" -E '^glimwick-long-gl-checked$'
+# Then the unit and GL tests once more under the address and undefined-behaviour
+# sanitizers (a Debug build) and that whole run of the GL-checked show: all of it must
+# report nothing. Leaks are suppressed only for the libraries listed in
+# tests/support/lsan.supp.
+cmake --preset asan
+cmake --build --preset asan -j"$(nproc)"
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$(nproc)" \
-    -L '^(unit|gl)$' -LE pulse -E fuzz
+ctest --preset asan -j"$(nproc)"
 ctest --test-dir build-asan --output-on-failure --no-tests=error -R glimwick-long-sanitized

@@ -48,7 +48,8 @@ for s in "${shots[@]}"; do
     wait_ms=$((s * 1000 - ($(now_ms) - start)))
     [ "$wait_ms" -gt 0 ] && sleep "$((wait_ms / 1000)).$(printf %03d $((wait_ms % 1000)))"
     exited && break
-    import -window "$win" "$out/shot-${s}s.png" 2>>"$out/import.log"
+    # import waits for ever on a window that goes away under it (a show failing at start).
+    timeout 20 import -window "$win" "$out/shot-${s}s.png" 2>>"$out/import.log"
 done
 wait "$pid"
 status=$?

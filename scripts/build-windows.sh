@@ -13,9 +13,10 @@ out=$PWD/build-windows
 dist=$out/glimwick-windows
 
 nice -n 10 scripts/windows-deps.sh "$out"
-cmake -S . -B "$out/glimwick" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-    -DGLIMWICK_DEPS_PREFIX="$out/deps" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$out/glimwick" --target glimwick -j"$(nproc)"
+# Preset windows (CMakePresets.json): Ninja, the mingw-w64 toolchain, the libraries in
+# $out/deps, a release build of the show alone in $out/glimwick.
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j"$(nproc)"
 
 rm -rf "$dist" "$dist.zip"
 mkdir -p "$dist"

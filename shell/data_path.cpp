@@ -1,7 +1,11 @@
-// Finds data files in the working directory first, then beside the executable.
+// Finds data files in the working directory, then beside the executable, then installed.
 #include "shell/data_path.h"
 #include <SDL2/SDL.h>
 #include <sys/stat.h>
+
+#ifndef GLIMWICK_INSTALLED_DATA_DIR // relative to the executable's folder, ending in '/'
+#define GLIMWICK_INSTALLED_DATA_DIR "../share/glimwick/"
+#endif
 
 namespace {
 bool exists(const std::string& path) {
@@ -10,14 +14,29 @@ bool exists(const std::string& path) {
 }
 } // namespace
 
-std::string resolveDataPath(const char* relativePath) {
+std::string findDataPath(const char* relativePath, const std::string& executableDir) {
     if (exists(relativePath))
         return relativePath;
-    if (char* base = SDL_GetBasePath()) {
-        std::string beside = std::string(base) + relativePath;
-        SDL_free(base);
-        if (exists(beside))
-            return beside;
-    }
+    if (executableDir.empty())
+        return relativePath;
+    std::string beside = executableDir + relativePath;
+    if (exists(beside))
+        return beside;
+    // Installed, the files lie directly in the data folder, without the "data/".
+    std::string name = relativePath;
+    if (name.rfind("data/", 0) == 0)
+        name.erase(0, 5);
+    std::string installed = executableDir + GLIMWICK_INSTALLED_DATA_DIR + name;
+    if (exists(installed))
+        return installed;
     return relativePath;
+}
+
+std::string resolveDataPath(const char* relativePath) {
+    std::string executableDir;
+    if (char* base = SDL_GetBasePath()) {
+        executableDir = base;
+        SDL_free(base);
+    }
+    return findDataPath(relativePath, executableDir);
 }

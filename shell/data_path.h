@@ -2,6 +2,10 @@
 #pragma once
 #include <string>
 
-// relativePath as given when it exists from the working directory, else the same path
-// beside the executable when that exists, else relativePath unchanged.
+// The first of these that exists: relativePath ("data/NAME") from the working directory;
+// the same path under executableDir (which ends in '/'); NAME in the installed data folder,
+// GLIMWICK_INSTALLED_DATA_DIR relative to executableDir (share/glimwick beside bin/).
+// relativePath unchanged when none does.
+std::string findDataPath(const char* relativePath, const std::string& executableDir);
+// findDataPath from the running executable's folder.
 std::string resolveDataPath(const char* relativePath);
