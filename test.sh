@@ -18,14 +18,19 @@ packages=(
     ffmpeg # the capture tool's videos and its tests
     wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
     weston # the show as a Wayland client
+    chromium nodejs # the web build's tests (scripts/build-web.sh installs emscripten)
 )
 scripts/install_packages.sh "${packages[@]}"
 # The Windows build, tested under Wine (label windows); the libraries it cross-builds are
 # kept in build-windows/ for the next run.
 scripts/build-windows.sh
+# The web build, tested in headless Chromium (label web); its libraries are kept in
+# build-web/ for the next run.
+scripts/build-web.sh
 # Tests on explicitly: ./run.sh configures the same folder without them.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
-    -DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows"
+    -DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows" \
+    -DGLIMWICK_WEB_DIR="$PWD/build-web/glimwick-web"
 cmake --build build -j"$(nproc)"
 # Every gtest binary runs its tests shuffled (also set in each test's environment, so a
 # bare ctest shuffles too): no test may lean on another's leftovers.
