@@ -122,6 +122,12 @@ mergeInto(LibraryManager.library, {
     return 0;
   },
 
+  // WebGL knows one hint, the mipmap one; the smoothing hints of the desktop's window
+  // context mean nothing there and would only be refused.
+  glHint: function(target, mode) {
+    if (target == 0x8192 /* GL_GENERATE_MIPMAP_HINT */) GLctx.hint(target, mode);
+  },
+
   // WebGL has no debug output: the checked build's reporter finds GL_KHR_debug missing and
   // falls back to glGetError, so this is only there to be linked.
   glDebugMessageCallback: function(callback, userParam) {},
