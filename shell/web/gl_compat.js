@@ -77,6 +77,18 @@ mergeInto(LibraryManager.library, {
   glVertex2f: function(x, y) { GlimwickCurrent.vertex(x, y, 0); },
   glVertex3f__deps: ['$GlimwickCurrent'],
   glVertex3f: function(x, y, z) { GlimwickCurrent.vertex(x, y, z); },
+  // The vector forms straight onto the same (the emulation's own ones lose the current
+  // attributes on the way).
+  glVertex3fv__deps: ['$GlimwickCurrent'],
+  glVertex3fv: function(p) {
+    GlimwickCurrent.vertex(HEAPF32[p >> 2], HEAPF32[(p >> 2) + 1], HEAPF32[(p >> 2) + 2]);
+  },
+  glNormal3fv__deps: ['glNormal3f'],
+  glNormal3fv: function(p) { _glNormal3f(HEAPF32[p >> 2], HEAPF32[(p >> 2) + 1], HEAPF32[(p >> 2) + 2]); },
+  glColor4fv__deps: ['glColor4f'],
+  glColor4fv: function(p) {
+    _glColor4f(HEAPF32[p >> 2], HEAPF32[(p >> 2) + 1], HEAPF32[(p >> 2) + 2], HEAPF32[(p >> 2) + 3]);
+  },
 
   // Colour material: the emulation's lighting takes its ambient and diffuse colours from
   // the material records, so those records become the current colour itself, and every

@@ -85,7 +85,18 @@ class Browser {
       clearTimeout(late);
     }
     // Its helper processes may still be writing there for a moment after it exits.
-    fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 200 });
+    for (let tries = 0; ; tries++) {
+      try {
+        fs.rmSync(this.profile, { recursive: true, force: true });
+        return;
+      } catch (e) {
+        if (tries >= 50) {
+          console.log("note: could not remove " + this.profile + ": " + e.message);
+          return;
+        }
+        await new Promise((r) => setTimeout(r, 200));
+      }
+    }
   }
 }
 
