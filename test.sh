@@ -5,7 +5,7 @@
 #   ./test.sh                 everything, as CI runs it (also the sanitized build)
 #   ./test.sh --quick         the inner loop: unit and GL tests that wait for no clock
 #   ./test.sh -L unit         extra arguments go to ctest (-R glimwick-e2e-show, ...)
-# The Windows cross-build is made only when windows tests can be among those selected.
+# The Windows and web builds are made only when their tests can be among those selected.
 set -eu
 cd "$(dirname "$0")"
 preset=dev
@@ -28,17 +28,27 @@ packages=(
     faketime # the end-scene signal test's fast clock
     wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
     weston # the show as a Wayland client
+    chromium nodejs # the web build's tests (scripts/build-web.sh installs emscripten)
 )
 scripts/install_packages.sh "${packages[@]}"
-windows=()
-if [ $preset = dev ] && { [ $# -eq 0 ] || [[ " $* " == *windows* ]]; }; then
-    # The Windows build, tested under Wine (label windows); the libraries it cross-builds
-    # are kept in build-windows/ for the next run.
+# The Windows and web builds are made only when their tests can be among those selected.
+selects() { [ $preset = dev ] && { [ $# -eq 0 ] || [[ " $* " == *"$label"* ]]; }; }
+extra=()
+label=windows
+if selects "$@"; then
+    # Tested under Wine (label windows); the libraries it cross-builds are kept in
+    # build-windows/ for the next run.
     scripts/build-windows.sh
-    windows=(-DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows")
+    extra+=(-DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows")
+fi
+label=web
+if selects "$@"; then
+    # Tested in headless Chromium (label web); its libraries are kept in build-web/.
+    scripts/build-web.sh
+    extra+=(-DGLIMWICK_WEB_DIR="$PWD/build-web/glimwick-web")
 fi
 # Tests on explicitly (preset dev): ./run.sh configures the same folder without them.
-cmake --preset dev "${windows[@]}"
+cmake --preset dev "${extra[@]}"
 cmake --build --preset dev -j"$(nproc)"
 # Every gtest binary runs its tests shuffled (also set in each test's environment, so a
 # bare ctest shuffles too): no test may lean on another's leftovers.

@@ -124,7 +124,9 @@ void requestPixelFormat() {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+#ifndef __EMSCRIPTEN__ // a page's WebGL context is an ES one; the fixed-function calls are emulated
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+#endif
     if (glChecksEnabled()) // render targets' contexts inherit the flag
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_DEBUG_FLAG);
 }
@@ -167,8 +169,10 @@ bool createContext(std::string* why) {
     // Debian's GLEW is built for GLX: on an EGL context (Wayland, SDL's offscreen driver)
     // glewInit loads every GL entry point and only then fails to find a GLX display. That
     // failure comes after the GL part succeeded, so the context is fully usable.
+#ifdef GLEW_ERROR_NO_GLX_DISPLAY // emscripten's GLEW knows no GLX
     if (glew == GLEW_ERROR_NO_GLX_DISPLAY)
         glew = GLEW_OK;
+#endif
     if (glew != GLEW_OK) {
         SDL_SetError("%s", reinterpret_cast<const char*>(glewGetErrorString(glew)));
         return failWithSdlError(why, "window: cannot load GL entry points");

@@ -1,0 +1,146 @@
+// What the show's fixed-function drawing needs beyond emscripten's legacy GL emulation,
+// linked into the web build with --js-library (and nothing else of the tree sees it).
+mergeInto(LibraryManager.library, {
+  // Current vertex attributes inside glBegin/glEnd. The emulation packs each vertex's
+  // attributes in the order the first vertex gave them and expects every vertex to give
+  // them all; desktop GL keeps a current colour, normal and texture coordinate that each
+  // vertex takes. The show relies on that (a colour once per quad, a normal once per
+  // triangle), so here an attribute given inside a primitive is written out again with
+  // every vertex that follows, in the order of first use.
+  $GlimwickCurrent__deps: ['$GLImmediate'],
+  $GlimwickCurrent: {
+    colour: [1, 1, 1, 1],
+    normal: [0, 0, 1],
+    texCoord: [0, 0],
+    active: [],          // attributes given in the current primitive, in first-use order
+    vertexWritten: false, // a vertex has been written since the last reset
+
+    // A primitive has begun when the emulation's vertex buffer is empty again after
+    // vertices were written: what the last one used no longer counts.
+    startIfNew: function() {
+      if (GLImmediate.vertexCounter == 0 && GlimwickCurrent.vertexWritten) {
+        GlimwickCurrent.active = [];
+        GlimwickCurrent.vertexWritten = false;
+      }
+    },
+    use: function(name) {
+      GlimwickCurrent.startIfNew();
+      if (GlimwickCurrent.active.indexOf(name) < 0) GlimwickCurrent.active.push(name);
+    },
+    writeColour: function() {
+      var c = GlimwickCurrent.colour, start = GLImmediate.vertexCounter << 2;
+      for (var i = 0; i < 4; i++) GLImmediate.vertexDataU8[start + i] = c[i] * 255;
+      GLImmediate.vertexCounter++;
+      GLImmediate.addRendererComponent(GLImmediate.COLOR, 4, GLctx.UNSIGNED_BYTE);
+    },
+    writeFloats: function(values, component) {
+      for (var i = 0; i < values.length; i++)
+        GLImmediate.vertexData[GLImmediate.vertexCounter++] = values[i];
+      GLImmediate.addRendererComponent(component, values.length, GLctx.FLOAT);
+    },
+    vertex: function(x, y, z) {
+      GlimwickCurrent.startIfNew();
+      var active = GlimwickCurrent.active;
+      for (var i = 0; i < active.length; i++) {
+        if (active[i] == 'colour') GlimwickCurrent.writeColour();
+        else if (active[i] == 'normal') GlimwickCurrent.writeFloats(GlimwickCurrent.normal, GLImmediate.NORMAL);
+        else GlimwickCurrent.writeFloats(GlimwickCurrent.texCoord, GLImmediate.TEXTURE0);
+      }
+      GlimwickCurrent.writeFloats([x, y, z, 1], GLImmediate.VERTEX);
+      GlimwickCurrent.vertexWritten = true;
+    },
+  },
+
+  glColor4f__deps: ['$GlimwickCurrent'],
+  glColor4f: function(r, g, b, a) {
+    var c = [r, g, b, a].map(function(v) { return Math.max(Math.min(v, 1), 0); });
+    GlimwickCurrent.colour = c;
+    if (GLImmediate.mode >= 0) {
+      GlimwickCurrent.use('colour');
+    } else {
+      // Outside a primitive the emulation draws with its client colour (updated in place:
+      // the colour material refers to it).
+      for (var i = 0; i < 4; i++) GLImmediate.clientColor[i] = c[i];
+    }
+  },
+  glNormal3f__deps: ['$GlimwickCurrent'],
+  glNormal3f: function(x, y, z) {
+    GlimwickCurrent.normal = [x, y, z];
+    if (GLImmediate.mode >= 0) GlimwickCurrent.use('normal');
+  },
+  glTexCoord2f__deps: ['$GlimwickCurrent'],
+  glTexCoord2f: function(u, v) {
+    GlimwickCurrent.texCoord = [u, v];
+    if (GLImmediate.mode >= 0) GlimwickCurrent.use('texCoord');
+  },
+  glVertex2f__deps: ['$GlimwickCurrent'],
+  glVertex2f: function(x, y) { GlimwickCurrent.vertex(x, y, 0); },
+  glVertex3f__deps: ['$GlimwickCurrent'],
+  glVertex3f: function(x, y, z) { GlimwickCurrent.vertex(x, y, z); },
+  // The vector forms straight onto the same (the emulation's own ones lose the current
+  // attributes on the way).
+  glVertex3fv__deps: ['$GlimwickCurrent'],
+  glVertex3fv: function(p) {
+    GlimwickCurrent.vertex(HEAPF32[p >> 2], HEAPF32[(p >> 2) + 1], HEAPF32[(p >> 2) + 2]);
+  },
+  glNormal3fv__deps: ['glNormal3f'],
+  glNormal3fv: function(p) { _glNormal3f(HEAPF32[p >> 2], HEAPF32[(p >> 2) + 1], HEAPF32[(p >> 2) + 2]); },
+  glColor4fv__deps: ['glColor4f'],
+  glColor4fv: function(p) {
+    _glColor4f(HEAPF32[p >> 2], HEAPF32[(p >> 2) + 1], HEAPF32[(p >> 2) + 2], HEAPF32[(p >> 2) + 3]);
+  },
+
+  // Colour material: the emulation's lighting takes its ambient and diffuse colours from
+  // the material records, so those records become the current colour itself, and every
+  // glColor that follows is the material too. The show only lights with colour material
+  // on, and turns it on together with this call.
+  glColorMaterial__deps: ['$GLEmulation', '$GLImmediate'],
+  glColorMaterial: function(face, mode) {
+    var colour = GLImmediate.clientColor;
+    if (mode == 0x1602 /* GL_AMBIENT_AND_DIFFUSE */ || mode == 0x1200 /* GL_AMBIENT */)
+      GLEmulation.materialAmbient = colour;
+    if (mode == 0x1602 || mode == 0x1201 /* GL_DIFFUSE */)
+      GLEmulation.materialDiffuse = colour;
+  },
+
+  // GLU's camera calls multiply the current matrix, as on the desktop (the emulation's
+  // gluLookAt hands its arguments to the matrix library in the wrong order, and its
+  // gluPerspective replaces the matrix instead).
+  $GlimwickMultiply__deps: ['$GLImmediate'],
+  $GlimwickMultiply: function(by) {
+    var m = GLImmediate.currentMatrix;
+    GLImmediate.matricesModified = true;
+    GLImmediate.matrixVersion[m] = (GLImmediate.matrixVersion[m] + 1) | 0;
+    GLImmediate.matrixLib.mat4.multiply(GLImmediate.matrix[m], by, GLImmediate.matrix[m]);
+  },
+  gluLookAt__deps: ['$GlimwickMultiply'],
+  gluLookAt: function(ex, ey, ez, cx, cy, cz, ux, uy, uz) {
+    var mat4 = GLImmediate.matrixLib.mat4;
+    GlimwickMultiply(mat4.lookAt([ex, ey, ez], [cx, cy, cz], [ux, uy, uz], mat4.create()));
+  },
+  gluPerspective__deps: ['$GlimwickMultiply'],
+  gluPerspective: function(fovy, aspect, near, far) {
+    var mat4 = GLImmediate.matrixLib.mat4;
+    GlimwickMultiply(mat4.perspective(fovy, aspect, near, far, mat4.create()));
+  },
+
+  // Mipmapped upload: WebGL builds the chain itself, from a level 0 whose internal format
+  // is the unsized format of the data (the only kind WebGL 1 takes). The sides must be
+  // powers of two there; the text panels are 512 x 256.
+  gluBuild2DMipmaps__deps: ['glTexImage2D'],
+  gluBuild2DMipmaps: function(target, internalFormat, width, height, format, type, data) {
+    _glTexImage2D(target, 0, format, width, height, 0, format, type, data);
+    GLctx.generateMipmap(target);
+    return 0;
+  },
+
+  // WebGL knows one hint, the mipmap one; the smoothing hints of the desktop's window
+  // context mean nothing there and would only be refused.
+  glHint: function(target, mode) {
+    if (target == 0x8192 /* GL_GENERATE_MIPMAP_HINT */) GLctx.hint(target, mode);
+  },
+
+  // WebGL has no debug output: the checked build's reporter finds GL_KHR_debug missing and
+  // falls back to glGetError, so this is only there to be linked.
+  glDebugMessageCallback: function(callback, userParam) {},
+});

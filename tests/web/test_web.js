@@ -1,0 +1,157 @@
+// The web build in headless Chromium: node tests/web/test_web.js CASE DIST [SOURCE_DIR]
+//   page     no console error; "No" starts the show; the canvas changes a second apart;
+//            Escape ends it and the page says so
+//   missing  the music file not served: the page shows the one line
+//   no-webgl a browser without WebGL: the one line
+//   golden   moments across the show rendered in the browser on the capture clock,
+//            compared with tests/golden/ (SOURCE_DIR) as the native golden test does
+"use strict";
+const { execFileSync } = require("child_process");
+const fs = require("fs");
+const os = require("os");
+const path = require("path");
+const { serve, launch, Page } = require("./browser.js");
+
+let failures = 0;
+function check(what, ok, detail = "") {
+  if (ok) console.log("PASS: " + what);
+  else {
+    console.log("FAIL: " + what + (detail ? " (" + detail + ")" : ""));
+    failures++;
+  }
+  return ok;
+}
+
+async function pageCase(page) {
+  await page.waitFor(`!document.getElementById("question").hidden`, 30);
+  check("the question is asked", await page.evaluate(`document.body.innerText.includes("Fullscreen?")`));
+  await page.click("#no");
+  await page.waitFor(`window.glimwickState !== "loading"`, 60);
+  check("No starts the show", (await page.evaluate("window.glimwickState")) === "running",
+        await page.evaluate(`document.getElementById("line").textContent`));
+  await new Promise((r) => setTimeout(r, 1000));
+  const first = await page.screenshot("#canvas");
+  await new Promise((r) => setTimeout(r, 1000));
+  const second = await page.screenshot("#canvas");
+  check("the canvas changes between two reads a second apart", !first.equals(second));
+  const audio = await page.evaluate(`(() => { const c = Module.glimwickAudio; return { state: c.state,
+    rate: c.sampleRate, baseLatency: c.baseLatency, outputLatency: c.outputLatency,
+    outputTimestamp: typeof c.getOutputTimestamp === "function" }; })()`);
+  console.log("audio: " + JSON.stringify(audio));
+  check("the music plays", audio.state === "running");
+  await page.key("Escape", "Escape", 27);
+  await page.waitFor(`window.glimwickState === "ended"`, 20).catch(() => {});
+  check("Escape ends the show", (await page.evaluate("window.glimwickState")) === "ended");
+  check("the page says it has ended and offers to play again", await page.evaluate(
+    `document.body.innerText.includes("The show has ended.") && !document.getElementById("again").hidden`));
+  check("no console error", page.errors.length === 0, page.errors.join("; "));
+}
+
+async function oneLineCase(page, pattern) {
+  await page.waitFor(`!document.getElementById("line").hidden`, 60).catch(() => {});
+  const line = await page.evaluate(`document.getElementById("line").textContent`);
+  check("the page shows the line " + pattern, pattern.test(line), JSON.stringify(line));
+  check("one line", !line.includes("\n") && line.length > 0 && line.length < 200);
+  check("no question left to answer", await page.evaluate(`document.getElementById("question").hidden`));
+  check("no exception", !page.errors.some((e) => e.startsWith("exception")), page.errors.join("; "));
+}
+
+// The golden test's moments, tolerance and 4 x 4 reduction (tests/capture/test_golden_frames.cpp).
+const kMoments = [
+  ["scene1-text-panel", 2.0], ["scene2-first-bend", 17.0], ["scene3", 26.0],
+  ["scene6-four-models", 60.0], ["quick-cut", 88.2], ["end-scene", 110.0],
+];
+const kWidth = 1024, kHeight = 768, kScale = 4;
+const kMaxMeanDifference = 2.0, kMaxShareOff = 0.01, kLevels = 16;
+
+// RGBA rows bottom first, 1024 x 768, to RGB 256 x 192 top first, each a 4 x 4 box average.
+function reduce(rgba) {
+  const w = kWidth / kScale, h = kHeight / kScale, out = Buffer.alloc(w * h * 3);
+  for (let y = 0; y < h; y++)
+    for (let x = 0; x < w; x++)
+      for (let c = 0; c < 3; c++) {
+        let sum = 0;
+        for (let dy = 0; dy < kScale; dy++)
+          for (let dx = 0; dx < kScale; dx++) {
+            const row = kHeight - 1 - (y * kScale + dy);
+            sum += rgba[(row * kWidth + x * kScale + dx) * 4 + c];
+          }
+        out[(y * w + x) * 3 + c] = Math.floor((sum + 8) / 16);
+      }
+  return out;
+}
+
+function compare(actual, golden) {
+  const pixels = actual.length / 3, mean = [0, 0, 0];
+  let off = 0;
+  for (let i = 0; i < pixels; i++) {
+    let worst = 0;
+    for (let c = 0; c < 3; c++) {
+      const delta = Math.abs(actual[i * 3 + c] - golden[i * 3 + c]);
+      mean[c] += delta;
+      worst = Math.max(worst, delta);
+    }
+    if (worst > kLevels) off++;
+  }
+  return { mean: mean.map((m) => m / pixels), shareOff: off / pixels };
+}
+
+async function goldenCase(page, source) {
+  await page.waitFor(`["ended", "failed"].includes(window.glimwickState)`, 1500);
+  check("the frames were rendered", (await page.evaluate("window.glimwickEndReason")) === "frames done",
+        await page.evaluate(`document.getElementById("line").textContent`));
+  const keep = process.env.GLIMWICK_WEB_GOLDEN_OUT; // where to leave the pictures, if set
+  for (const [name, seconds] of kMoments) {
+    const frame = Math.round(seconds * 60);
+    const encoded = await page.evaluate(`(() => { const f = window.glimwickFrames[${frame}];
+      if (!f) return ""; let s = ""; for (let i = 0; i < f.length; i += 32768)
+      s += String.fromCharCode.apply(null, f.subarray(i, i + 32768)); return btoa(s); })()`);
+    const rgba = Buffer.from(encoded, "base64");
+    if (!check(name + ": frame " + frame + " handed back", rgba.length === kWidth * kHeight * 4)) continue;
+    const actual = reduce(rgba);
+    const golden = execFileSync("convert", [path.join(source, "tests/golden", name + ".png"),
+                                            "-depth", "8", "rgb:-"], { maxBuffer: 1 << 24 });
+    if (keep) execFileSync("convert", ["-size", "256x192", "-depth", "8", "rgb:-", path.join(keep, name + ".png")], { input: actual });
+    const d = compare(actual, golden);
+    const figures = `mean ${d.mean.map((m) => m.toFixed(3)).join("/")}, ${(d.shareOff * 100).toFixed(3)} % off by more than ${kLevels}`;
+    console.log(name + ": " + figures);
+    check(name + " matches the reference", Math.max(...d.mean) <= kMaxMeanDifference && d.shareOff <= kMaxShareOff, figures);
+  }
+  check("no exception", !page.errors.some((e) => e.startsWith("exception")), page.errors.join("; "));
+}
+
+async function main() {
+  const [which, dist, source] = process.argv.slice(2);
+  let root = path.resolve(dist);
+  let scratch = null;
+  if (which === "missing") { // the folder as served, less its music
+    scratch = fs.mkdtempSync(path.join(os.tmpdir(), "glimwick-web-"));
+    fs.cpSync(root, scratch, { recursive: true });
+    fs.rmSync(path.join(scratch, "data/tarnwhistle.ogg"));
+    root = scratch;
+  }
+  const server = await serve(root);
+  const browser = launch(which === "no-webgl" ? ["--disable-webgl"] : []);
+  try {
+    let url = `http://127.0.0.1:${server.address().port}/`;
+    if (which === "golden")
+      url += "?frames=" + kMoments.map(([, s]) => Math.round(s * 60)).join(",");
+    const page = await Page.open(browser, url);
+    if (which === "page") await pageCase(page);
+    else if (which === "missing") await oneLineCase(page, /^glimwick: cannot fetch data\/tarnwhistle\.ogg \(HTTP 404\)$/);
+    else if (which === "no-webgl") await oneLineCase(page, /^glimwick: window: this browser offers no WebGL$/);
+    else if (which === "golden") await goldenCase(page, path.resolve(source));
+    else throw new Error("unknown case " + which);
+  } finally {
+    await browser.close();
+    server.close();
+    if (scratch) fs.rmSync(scratch, { recursive: true, force: true });
+  }
+  console.log(failures === 0 ? "all passed" : failures + " failed");
+  process.exit(failures === 0 ? 0 : 1);
+}
+
+main().catch((e) => {
+  console.log("FAIL: " + e.message);
+  process.exit(1);
+});
