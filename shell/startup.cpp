@@ -42,16 +42,22 @@ bool startShow(DemoState& state, bool fullscreen, const char* musicPath, const c
     made.window = true;
     if (musicPath) {
         made.sound = true; // closeSound copes with whatever initSound managed
-        if (!initSound(&why) || !openMusic(musicPath, &why))
-            return fail(error, why);
+        std::string reason;
+        if (!initSound(&reason) || !openMusic(musicPath, &reason))
+            return fail(error, reason.c_str());
     }
     enableSmoothing();
     made.demo = &state;
     if (!setupDemoResources(state, textPath, error))
         return false;
     setupSceneGeometry();
-    if (musicPath)
-        playMusic(true);
+    if (musicPath) {
+        // -1 only when nothing can play at all; an output that will not start yet lets
+        // the show go on silent (said on stderr) while sound is tried again.
+        std::string reason;
+        if (playMusic(true, &reason) < 0)
+            return fail(error, reason.c_str());
+    }
     state.ticks = 0;
     return true;
 }
