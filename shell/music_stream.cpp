@@ -16,7 +16,9 @@ const int kDeviceRate = 44100; // frames per second asked of the output before a
 // How often the keeper looks at the output: a lost one is noticed within this.
 const std::chrono::milliseconds kKeeperPeriod{20};
 
-struct {
+// Playing or not, nothing of it may outlive the process's static destruction running.
+struct MusicState {
+    ~MusicState();
     std::unique_ptr<AudioOutput> output;
     MusicPlayer player;
     std::thread keeper; // runs while the music plays
@@ -24,6 +26,10 @@ struct {
     std::condition_variable wake;
     bool quit = false; // under lock
 } music;
+
+MusicState::~MusicState() {
+    closeSound(); // an exit that skipped shut-down: the keeper ends before its player goes
+}
 
 void keeperLoop() {
     std::unique_lock<std::mutex> held(music.lock);
