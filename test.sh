@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test through CTest, headless (Xvfb, Mesa's software
-# renderer, SDL's dummy audio driver; tests labelled pulse start a private PulseAudio).
+# renderer, SDL's dummy audio driver; tests labelled pulse start a private PulseAudio, or a
+# private PipeWire for those also labelled pipewire).
 # Installs what the build and the tests need first.
 # Extra arguments go to ctest, e.g. ./test.sh -L unit, or ./test.sh -R glimwick-e2e-show.
 set -eu
@@ -15,6 +16,7 @@ packages=(
     xfonts-base # the X core fonts the start-up question's box is drawn with
     clang libclang-rt-dev # the fuzz targets
     pulseaudio pulseaudio-utils # the music clock on a real sound server
+    pipewire pipewire-pulse wireplumber dbus # the same on PipeWire's PulseAudio service
     ffmpeg # the capture tool's videos and its tests
     wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
     weston # the show as a Wayland client
