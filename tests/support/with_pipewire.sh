@@ -5,7 +5,8 @@
 # with_pulse.sh, with the same contract: the command sees the private XDG_RUNTIME_DIR and
 # no SDL_AUDIODRIVER (GLIMWICK_SDL_PULSE=1 sets SDL's pulseaudio driver),
 # GLIMWICK_PULSE_PID (pipewire-pulse's pid: stopping it is a server going away, for the
-# show) and the function glimwick_pulse_start, which starts another pipewire-pulse.
+# show), the function glimwick_pulse_start, which starts another pipewire-pulse, and
+# GLIMWICK_PIPEWIRE=1.
 # Usage: with_pipewire.sh COMMAND [ARGS...]
 set -u
 if [ -z "${GLIMWICK_IN_DBUS:-}" ]; then
@@ -66,7 +67,7 @@ if ! glimwick_pulse_start || ! { for _ in $(seq 1 100); do
     exit 1
 fi
 pactl set-default-sink glimwick
-export GLIMWICK_PULSE_PID=$server_pid
+export GLIMWICK_PULSE_PID=$server_pid GLIMWICK_PIPEWIRE=1
 "$@"
 rc=$?
 stop
