@@ -152,14 +152,26 @@ int main(int argc, char** argv) {
                                    : "the sound server directly");
     printf("load average before %s, after %s\n", loadBefore.c_str(), loadAfter.c_str());
 
+    // A second timing of the recording from arrival alone, free of the latency the server
+    // reports (PipeWire's PulseAudio service reports one that wanders by tens of ms): the
+    // reads' own times, on a line through their earliest arrivals (5th percentile), which
+    // sits a constant pipeline delay after the sound was heard. Its column has an unknown
+    // constant taken off; only its spread from cut to cut tells.
+    double arrivalPerFrame = 1.0 / (kRate * (1 + 1e-6 * byRead));
+    std::vector<double> arrivals;
+    for (size_t i = 0; i < rec.readTime.size(); ++i)
+        arrivals.push_back(rec.readTime[i] - arrivalPerFrame * rec.anchorFrame[i]);
+    std::sort(arrivals.begin(), arrivals.end());
+    double arrivalStart = arrivals.empty() ? 0 : arrivals[arrivals.size() / 20];
+
     // Where the music began in the recording: the first cut's surroundings, coarsely by
     // envelope over the first 30 s, then each cut from the one before, finely by waveform.
     std::vector<float> fileEnv = envelope(file), recEnv = envelope(rec.samples);
     long first = long(kSchedule[0].seconds * 1000);
     long lagMs = bestLag(fileEnv, first - 1000, 2000, recEnv, -first + 1000, 30000);
     long lag = lagMs * kEnvelope;
-    std::vector<double> deltas;
-    printf("cut       heard at (s)  flash after heard (ms)\n");
+    std::vector<double> deltas, byArrival;
+    printf("cut       heard at (s)  flash after heard (ms)  by arrival (ms, less a constant)\n");
     for (int row = 0; row + 1 < kScheduleRows; ++row) {
         double cut = kSchedule[row].seconds;
         if (cut > std::min(seconds - 0.5, kLastCut))
@@ -180,7 +192,10 @@ int main(int argc, char** argv) {
             continue;
         }
         deltas.push_back(1000 * (flash->time - heard));
-        printf("%8.3f  %10.3f    %+7.1f\n", cut, heard - start, deltas.back());
+        byArrival.push_back(1000 *
+                            (flash->time - arrivalStart - arrivalPerFrame * double(frame + lag)));
+        printf("%8.3f  %10.3f    %+7.1f                 %+7.1f\n", cut, heard - start,
+               deltas.back(), byArrival.back());
     }
     if (deltas.empty()) {
         printf("no cut measured\n");
@@ -191,5 +206,9 @@ int main(int argc, char** argv) {
     printf("%zu cuts: median %+.1f ms, range %+.1f..%+.1f ms (target: median within 22 ms, "
            "every cut within 35 ms)\n",
            sorted.size(), sorted[sorted.size() / 2], sorted.front(), sorted.back());
+    std::sort(byArrival.begin(), byArrival.end());
+    double middle = byArrival[byArrival.size() / 2];
+    printf("by arrival: spread %+.1f..%+.1f ms around the median\n", byArrival.front() - middle,
+           byArrival.back() - middle);
     return 0;
 }
