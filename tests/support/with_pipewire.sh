@@ -57,16 +57,16 @@ pipewire >>"$log" 2>&1 &
 pids+=($!)
 wireplumber >>"$log" 2>&1 &
 pids+=($!)
-# The sink is there once the session manager has seen it; the service answers then.
-if ! glimwick_pulse_start || ! { for _ in $(seq 1 100); do
-    pactl list short sinks 2>/dev/null | grep -q glimwick && break; sleep 0.05; done
-    pactl list short sinks 2>/dev/null | grep -q glimwick; }; then
+# Ready once the session manager has made the null sink the default (the only sink, it
+# becomes the default by itself; streams started before that find nowhere to go).
+sink_ready() { pactl info 2>/dev/null | grep -q '^Default Sink: glimwick$'; }
+if ! glimwick_pulse_start || ! { for _ in $(seq 1 200); do sink_ready && break; sleep 0.05; done
+    sink_ready; }; then
     echo "with_pipewire: PipeWire's PulseAudio service did not start" >&2
     cat "$log" >&2
     stop
     exit 1
 fi
-pactl set-default-sink glimwick
 export GLIMWICK_PULSE_PID=$server_pid GLIMWICK_PIPEWIRE=1
 "$@"
 rc=$?
