@@ -55,6 +55,11 @@ stop() {
 trap 'stop; exit 130' INT TERM
 pipewire >>"$log" 2>&1 &
 pids+=($!)
+# The session manager and the service give up at once if the daemon is not yet listening.
+for _ in $(seq 1 200); do
+    [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
+    sleep 0.05
+done
 wireplumber >>"$log" 2>&1 &
 pids+=($!)
 # Ready once the session manager has made the null sink the default (the only sink, it
