@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test through CTest, headless (Xvfb, Mesa's software
-# renderer, SDL's dummy audio driver; tests labelled pulse start a private PulseAudio).
+# renderer, SDL's dummy audio driver; tests labelled pulse start a private PulseAudio, or a
+# private PipeWire for those also labelled pipewire).
 # Installs what the build and the tests need first. Configurations are CMakePresets.json's.
 #   ./test.sh                 everything, as CI runs it (also the sanitized build)
 #   ./test.sh --quick         the inner loop: unit and GL tests that wait for no clock
@@ -23,6 +24,7 @@ packages=(
     xfonts-base # the X core fonts the start-up question's box is drawn with
     clang libclang-rt-dev # the fuzz targets
     pulseaudio pulseaudio-utils # the music clock on a real sound server
+    pipewire pipewire-pulse wireplumber dbus # the same on PipeWire's PulseAudio service
     ffmpeg # the capture tool's videos and its tests
     dpkg-dev file lintian # the Debian package and its test
     faketime # the end-scene signal test's fast clock

@@ -14,10 +14,10 @@ bool startMusic(benchmark::State& state) {
     const char* source = getenv("GLIMWICK_SOURCE_DIR");
     std::string music =
         std::string(source ? source : GLIMWICK_SOURCE_DIR) + "/data/tarnwhistle.ogg";
-    const char* error = nullptr;
+    std::string error;
     resetMusicSlots();
     if (!initSound(&error) || !openMusic(music.c_str(), &error)) {
-        state.SkipWithError(error ? error : "no sound");
+        state.SkipWithError(error.empty() ? "no sound" : error.c_str());
         closeSound();
         return false;
     }

@@ -76,10 +76,10 @@ int main(int argc, char** argv) {
         stopMonitorRecording(rec);
         return 1;
     }
-    const char* error = nullptr;
+    std::string error;
     resetMusicSlots();
     if (!initSound(&error) || !openMusic(music.c_str(), &error)) {
-        fprintf(stderr, "measure_sync: %s\n", error);
+        fprintf(stderr, "measure_sync: %s\n", error.c_str());
         stopMonitorRecording(rec);
         return 1;
     }

@@ -62,8 +62,10 @@ bool startMonitorRecording(MonitorRecording& rec, const char* source, int rate) 
         pa_stream_set_read_callback(rec.stream, readable, &rec);
         pa_stream_set_state_callback(
             rec.stream, [](pa_stream*, void* loop) { signalLoop(loop); }, rec.loop);
-        pa_buffer_attr attr{uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1),
-                            uint32_t(256 * sizeof(float))};
+        // Room for 4 s of sound on the server's side: a reader held off by a busy machine
+        // must find its sound late, not dropped (PipeWire's service otherwise keeps little).
+        pa_buffer_attr attr{uint32_t(4 * rate * sizeof(float)), uint32_t(-1), uint32_t(-1),
+                            uint32_t(-1), uint32_t(256 * sizeof(float))};
         auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                        PA_STREAM_ADJUST_LATENCY);
         ok = pa_stream_connect_record(rec.stream, source, &attr, flags) == 0;

@@ -35,10 +35,10 @@ bool startShow(DemoState& state, bool fullscreen, const char* musicPath, const c
     made.window = true;
     if (musicPath) {
         made.sound = true; // closeSound copes with whatever initSound managed
-        const char* why = nullptr;
-        if (!initSound(&why) || !openMusic(musicPath, &why)) {
+        std::string reason;
+        if (!initSound(&reason) || !openMusic(musicPath, &reason)) {
             if (error)
-                *error = why ? why : "sound: unknown failure";
+                *error = reason;
             return false;
         }
     }
@@ -47,8 +47,16 @@ bool startShow(DemoState& state, bool fullscreen, const char* musicPath, const c
     if (!setupDemoResources(state, textPath, error))
         return false;
     setupSceneGeometry();
-    if (musicPath)
-        playMusic(true);
+    if (musicPath) {
+        // -1 only when nothing can play at all; an output that will not start yet lets
+        // the show go on silent (said on stderr) while sound is tried again.
+        std::string reason;
+        if (playMusic(true, &reason) < 0) {
+            if (error)
+                *error = reason;
+            return false;
+        }
+    }
     state.ticks = 0;
     return true;
 }

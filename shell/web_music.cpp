@@ -81,13 +81,11 @@ struct {
     bool loop = false;
     double seconds = 0;   // length of one pass
     double lastHeard = 0; // the clock never steps back
-    char error[320] = "";
 } state;
 
-bool fail(const char** error, const char* path, const char* why) {
-    snprintf(state.error, sizeof state.error, "music: cannot open %s: %s", path, why);
-    if (error)
-        *error = state.error;
+bool fail(std::string* why, const char* path, const char* reason) {
+    if (why)
+        *why = std::string("music: cannot open ") + path + ": " + reason;
     return false;
 }
 
@@ -144,24 +142,23 @@ void resetMusicSlots() {
     state = {};
 }
 
-bool initSound(const char** error) {
+bool initSound(std::string* why) {
     if (webAudioRunning())
         return true;
-    snprintf(state.error, sizeof state.error, "sound: the browser would not start audio");
-    if (error)
-        *error = state.error;
+    if (why)
+        *why = "sound: the browser would not start audio";
     return false;
 }
 
-bool openMusic(const char* path, const char** error) {
+bool openMusic(const char* path, std::string* why) {
     closeSound();
     std::vector<unsigned char> bytes;
     if (!readWholeFile(path, bytes))
-        return fail(error, path, strerror(errno ? errno : EIO));
+        return fail(why, path, strerror(errno ? errno : EIO));
     MemoryFile reader{bytes.data(), bytes.size(), 0};
     OggVorbis_File file;
     if (ov_open_callbacks(&reader, &file, nullptr, 0, memoryFileCallbacks()) != 0)
-        return fail(error, path, "not an Ogg Vorbis file");
+        return fail(why, path, "not an Ogg Vorbis file");
     vorbis_info* info = ov_info(&file, -1);
     bool usable = ov_streams(&file) == 1 && info && info->channels >= 1 && info->channels <= 2;
     int channels = usable ? info->channels : 0;
@@ -170,19 +167,22 @@ bool openMusic(const char* path, const char** error) {
     bool decoded = usable && decodeAll(file, channels, left, right);
     ov_clear(&file);
     if (!usable)
-        return fail(error, path, "not a single mono or stereo stream");
+        return fail(why, path, "not a single mono or stereo stream");
     if (!decoded)
-        return fail(error, path, "cannot decode the file");
+        return fail(why, path, "cannot decode the file");
     if (!webAudioLoad(left.data(), right.data(), int(left.size()), rate))
-        return fail(error, path, "the browser refuses a buffer of this rate or length");
+        return fail(why, path, "the browser refuses a buffer of this rate or length");
     state.loaded = true;
     state.seconds = double(left.size()) / rate;
     return true;
 }
 
-int playMusic(bool loop) {
-    if (!state.loaded)
+int playMusic(bool loop, std::string* why) {
+    if (!state.loaded) {
+        if (why)
+            *why = "music: nothing to play";
         return -1;
+    }
     webAudioPlay(loop);
     state.playing = true;
     state.loop = loop;

@@ -1,62 +1,55 @@
-// libFuzzer target: any bytes as the music, read through the stream's own in-memory
-// callbacks: open, check the stream as playback does, decode a few seconds, seek to 0.
-#include "shell/memory_file.h"
+// libFuzzer target: any bytes as the music, through the show's own decoder: open and
+// check as openMusic does, decode a few seconds looping as the output's thread does,
+// rewind, seek to where a silent clock might stand, decode again.
+#include "shell/music_decoder.h"
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
 const long kDecodeSeconds = 3;
 const long kMaxRate = 192000;  // frames per second; bounds the work a forged header can ask for
-const int kChunkFrames = 1024; // what one audio callback asks for
+const int kChunkFrames = 1024; // what one output request asks for
 
-// Decodes up to frames frames as the audio callback does: holes are skipped, anything
-// else that is not audio ends the pass. Returns the frames decoded.
-long decode(OggVorbis_File& file, int channels, long frames) {
-    long done = 0;
-    int holes = 0;
-    while (done < frames && holes < 64) {
-        float** pcm = nullptr;
-        int section = 0;
-        long got =
-            ov_read_float(&file, &pcm, int(std::min<long>(kChunkFrames, frames - done)), &section);
-        if (got == OV_HOLE) {
-            ++holes;
-            continue;
-        }
-        if (got <= 0)
-            break;
-        if (got > kChunkFrames)
-            abort(); // more than asked for would overrun the device buffer
-        // Touch every sample the callback would copy out.
+// Decodes `frames` frames in output-sized blocks; every sample must be a number the
+// output can take, and a new pass may begin only inside a block.
+void decode(MusicDecoder& decoder, long frames) {
+    std::vector<float> block(size_t(2 * kChunkFrames) + 2, 0.0f);
+    const float guard = 12345.0f;
+    for (long done = 0; done < frames; done += kChunkFrames) {
+        block[size_t(2 * kChunkFrames)] = guard;
+        long began = decodeMusic(decoder, block.data(), kChunkFrames);
+        if (block[size_t(2 * kChunkFrames)] != guard)
+            abort(); // wrote past the block
+        if (began < -1 || began >= kChunkFrames)
+            abort();
         volatile float sink = 0;
-        for (long i = 0; i < got; ++i)
-            for (int c = 0; c < channels; ++c)
-                sink = sink + pcm[c][i];
-        done += got;
+        for (int i = 0; i < 2 * kChunkFrames; ++i)
+            sink = sink + block[size_t(i)];
     }
-    return done;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemoryFile source{data, size, 0};
-    OggVorbis_File file;
-    if (ov_open_callbacks(&source, &file, nullptr, 0, memoryFileCallbacks()) != 0)
-        return 0; // nothing to release after a failed open with no close callback
-    if (source.position > size)
-        abort();
-    vorbis_info* info = ov_info(&file, -1);
-    // The same acceptance as playback: one logical stream, mono or stereo, any rate.
-    if (ov_streams(&file) == 1 && info && info->channels >= 1 && info->channels <= 2) {
-        decode(file, info->channels, kDecodeSeconds * std::min(info->rate, kMaxRate));
-        if (ov_pcm_seek(&file, 0) == 0) {
-            if (ov_pcm_tell(&file) != 0)
-                abort(); // playback's restart relies on landing exactly on frame 0
-            decode(file, info->channels, kChunkFrames);
-        }
+    MusicDecoder decoder;
+    std::string why;
+    if (!openMusicData(decoder, std::vector<unsigned char>(data, data + size), &why)) {
+        if (why.empty())
+            abort(); // a refusal always says why
+        return 0;
     }
-    ov_clear(&file);
+    if (decoder.reader.position > size || decoder.channels < 1 || decoder.channels > 2)
+        abort();
+    long seconds = kDecodeSeconds * std::min<long>(decoder.rate, kMaxRate);
+    rewindMusic(decoder, true);
+    decode(decoder, seconds);
+    rewindMusic(decoder, true);
+    if (!decoder.ended && ov_pcm_tell(&decoder.file) != 0)
+        abort(); // playback's restart relies on landing exactly on frame 0
+    decode(decoder, kChunkFrames);
+    seekMusic(decoder, decoder.fileFrames / 2);
+    decode(decoder, kChunkFrames);
     return 0;
 }

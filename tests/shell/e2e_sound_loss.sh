@@ -12,7 +12,6 @@ second=""
 trap 'kill_children; [ -n "$second" ] && kill "$second" 2>/dev/null; rm -rf "$work"' EXIT
 
 "$testdata" "$work/show" 125 || { echo "cannot write test data"; exit 1; }
-playing() { pactl list short sink-inputs 2>/dev/null | grep -q .; }
 
 label="server lost at 10 s, back at 15 s"
 (cd "$work/show" && exec "$exe" >"$work/out" 2>"$err") &
@@ -20,13 +19,13 @@ pid=$!
 answer_question Escape || exit 1
 wait_for 20 show_window || { fail "no window"; exit 1; }
 started=$(date +%s)
-wait_for 10 playing && pass "the music plays on the first server" || fail "no stream on the first server"
+wait_for 10 show_playing && pass "the music plays on the first server" || fail "no stream on the first server"
 sleep $((10 - ($(date +%s) - started)))
 kill "$GLIMWICK_PULSE_PID"
 sleep 5
 exited && fail "the show ended when the server went away ($(cat "$err"))"
 glimwick_pulse_start && second=$server_pid || fail "the second server did not start"
-wait_for 10 playing && pass "the music resumed on the new server" || fail "no stream on the new server"
+wait_for 10 show_playing && pass "the music resumed on the new server" || fail "no stream on the new server"
 ends_with 150 0
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

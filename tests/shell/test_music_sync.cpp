@@ -81,7 +81,7 @@ TEST(MusicSync, TheClockReportsWhatTheSinkPlaysWhateverItsLatency) {
     MonitorRecording rec;
     ASSERT_TRUE(startMonitorRecording(rec, "glimwick.monitor", kRate));
     resetMusicSlots();
-    const char* error = nullptr;
+    std::string error;
     ASSERT_TRUE(initSound(&error) && openMusic(path.c_str(), &error)) << error;
     ASSERT_EQ(playMusic(false), 0);
     std::vector<double> clock, clockTime;

@@ -61,3 +61,9 @@ kill_children() {
     local child
     for child in $(jobs -p); do kill "$child" 2>/dev/null; done
 }
+
+# The show's stream is on the sound server (not only with_pulse.sh's keep-alive stream).
+# stream_named NAME: the show's stream carries NAME, "Music" when the show plays to the
+# server itself, "Audio Stream" when SDL does.
+show_playing() { pactl list sink-inputs 2>/dev/null | grep -q 'application.process.binary = "glimwick"'; }
+stream_named() { pactl list sink-inputs 2>/dev/null | grep -q "media.name = \"$1\""; }

@@ -5,6 +5,8 @@
 # plays on the server directly (set GLIMWICK_SDL_PULSE=1 for SDL's own pulseaudio driver),
 # GLIMWICK_PULSE_PID, the server's pid, and the function glimwick_pulse_start, which
 # starts another server in its place (the caller stops that one).
+# GLIMWICK_PULSE_NO_SINK=1: the server has no sink at all (as one configured without a
+# fallback sink); the command loads one with pactl when it wants.
 set -u
 runtime=$(mktemp -d)
 chmod 700 "$runtime"
@@ -14,9 +16,10 @@ unset SDL_AUDIODRIVER
 # -n: no default configuration, only the modules named; as root the server runs in its
 # per-user mode all the same. It never exits on idle.
 glimwick_pulse_start() { # sets server_pid; false when the server does not answer
+    local sink=(-L "module-null-sink sink_name=glimwick")
+    [ -n "${GLIMWICK_PULSE_NO_SINK:-}" ] && sink=()
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-        --log-target="file:$XDG_RUNTIME_DIR/log" -L module-native-protocol-unix \
-        -L "module-null-sink sink_name=glimwick" &
+        --log-target="file:$XDG_RUNTIME_DIR/log" -L module-native-protocol-unix "${sink[@]}" &
     server_pid=$!
     for _ in $(seq 1 200); do
         pactl info >/dev/null 2>&1 && return 0
@@ -41,9 +44,11 @@ fi
 # An idle null sink sleeps 2 s at a time and only then notices a new stream; a
 # desktop's sink is seldom idle. A silent low-latency stream keeps it awake, once the
 # sink's idle sleep has run out.
-pacat --playback --raw --latency-msec=20 /dev/zero &
-keepalive_pid=$!
-sleep 2.2
+if [ -z "${GLIMWICK_PULSE_NO_SINK:-}" ]; then
+    pacat --playback --raw --latency-msec=20 /dev/zero &
+    keepalive_pid=$!
+    sleep 2.2
+fi
 export GLIMWICK_PULSE_PID=$server_pid
 "$@"
 rc=$?
