@@ -133,6 +133,50 @@ cmake_install() {
         { tail -n 30 "$work.log"; return 1; }
 }
 
+# Finished prefixes are also kept outside the checkout, in $GLIMWICK_DEPS_CACHE (default
+# ~/.cache/glimwick; "none" turns it off), so that a fresh clone on the same machine does not
+# spend half an hour rebuilding the same libraries. An entry's name is a hash of everything
+# the build depends on: the build scripts, the toolchain's version, the source packages'
+# versions. The prefixes are relocatable (CMake's exported targets find their files
+# relative to themselves), so a clone anywhere can use them.
+
+# deps_cache_key KIND FILE... -- TEXT...: KIND-HASH over the files' contents and the texts.
+deps_cache_key() {
+    local kind=$1 texts=0 item
+    shift
+    {
+        for item in "$@"; do
+            if [ "$item" = -- ]; then
+                texts=1
+            elif [ $texts -eq 1 ]; then
+                echo "$item"
+            else
+                cat "$item"
+            fi
+        done
+    } | sha256sum | cut -c1-16 | sed "s/^/$kind-/"
+}
+
+deps_cache_dir() {
+    local dir=${GLIMWICK_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/glimwick}
+    [ "$dir" != none ] && echo "$dir"
+}
+
+# deps_from_cache PREFIX KEY: PREFIX made a copy of the cached build KEY; false when none.
+deps_from_cache() {
+    local cache
+    cache=$(deps_cache_dir) && [ -f "$cache/$2/.complete" ] || return 1
+    rm -rf "$1" && cp -a "$cache/$2" "$1"
+}
+
+# deps_to_cache PREFIX KEY: keeps a finished PREFIX as KEY (a failure only costs the cache).
+deps_to_cache() {
+    local cache
+    cache=$(deps_cache_dir) || return 0
+    mkdir -p "$cache" && rm -rf "$cache/$2.tmp" && cp -a "$1" "$cache/$2.tmp" &&
+        rm -rf "${cache:?}/$2" && mv "$cache/$2.tmp" "$cache/$2" || true
+}
+
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     set -eu
     case "${1:-}" in

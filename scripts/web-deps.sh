@@ -74,6 +74,13 @@ build_vorbis() {
 start=$(date +%s)
 echo "Web libraries: fetching ${packages[*]} (deb-src)"
 fetch_debian_sources "$build" web-deps "${packages[@]}"
+versions=()
+for p in "${packages[@]}"; do versions+=("$(basename "$(source_dir "$build" "$p")")"); done
+key=$(deps_cache_key web "$0" "$root/scripts/debian-sources.sh" -- "$(emcc --version | head -n 1)" "${versions[@]}")
+if deps_from_cache "$prefix" "$key"; then
+    echo "Web libraries: the same build taken from $(deps_cache_dir)/$key"
+    exit 0
+fi
 rm -rf "$prefix" "$build/deps-build"
 mkdir -p "$prefix" "$build/deps-build"
 echo "Web libraries: building into $prefix"
@@ -84,5 +91,6 @@ cmake_install "$build" "$prefix" libpng1.6 -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPN
     -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DZLIB_LIBRARY="$prefix/lib/libz.a" \
     -DZLIB_INCLUDE_DIR="$prefix/include" -DPNG_HARDWARE_OPTIMIZATIONS=OFF
 cmake_install "$build" "$prefix" libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
-for p in "${packages[@]}"; do basename "$(source_dir "$build" "$p")"; done >"$stamp"
+printf '%s\n' "${versions[@]}" >"$stamp"
+deps_to_cache "$prefix" "$key"
 echo "Web libraries: built in $(($(date +%s) - start)) s"

@@ -46,6 +46,13 @@ build_glew() {
 start=$(date +%s)
 echo "Windows libraries: fetching ${packages[*]} (deb-src)"
 fetch_debian_sources "$build" windows-deps "${packages[@]}"
+versions=()
+for p in "${packages[@]}"; do versions+=("$(basename "$(source_dir "$build" "$p")")"); done
+key=$(deps_cache_key windows "$0" "$root/scripts/debian-sources.sh" "$root/cmake/mingw-w64-x86_64.cmake" -- "$($triplet-gcc --version | head -n 1)" "${versions[@]}")
+if deps_from_cache "$prefix" "$key"; then
+    echo "Windows libraries: the same build taken from $(deps_cache_dir)/$key"
+    exit 0
+fi
 rm -rf "$prefix" "$build/deps-build"
 mkdir -p "$prefix" "$build/deps-build"
 echo "Windows libraries: building into $prefix"
@@ -56,5 +63,6 @@ cmake_install "$build" "$prefix" libvorbis
 cmake_install "$build" "$prefix" libpng1.6 -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include"
 cmake_install "$build" "$prefix" libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
-for p in "${packages[@]}"; do basename "$(source_dir "$build" "$p")"; done >"$stamp"
+printf '%s\n' "${versions[@]}" >"$stamp"
+deps_to_cache "$prefix" "$key"
 echo "Windows libraries: built in $(($(date +%s) - start)) s"

@@ -23,6 +23,7 @@ check() { # check DESCRIPTION CONDITION...
 }
 has() { grep -qxF "$1" "$out"; }
 lacks() { ! grep -qF "$1" "$out"; }
+fails() { ! "$@"; }
 
 # machine NAME CODENAME DEBIAN_VERSION: a fresh scratch /etc; the files are added after.
 machine() {
@@ -161,6 +162,33 @@ machine other bookworm 12.5
 echo "deb https://vendor.example/apt stable main" >"$etc/apt/sources.list"
 derive
 check "other: nothing derived" [ ! -s "$out" ]
+
+# The cache of finished dependency builds: a key follows every input; a kept prefix comes
+# back whole; "none" keeps nothing.
+(
+    . "$root/scripts/debian-sources.sh"
+    export GLIMWICK_DEPS_CACHE=$scratch/cache
+    out=$scratch/cache-out
+    echo one >"$scratch/script"
+    a=$(deps_cache_key web "$scratch/script" -- emcc-3.1.6 zlib-1.2.13)
+    b=$(deps_cache_key web "$scratch/script" -- emcc-3.1.6 zlib-1.2.14)
+    echo two >"$scratch/script"
+    c=$(deps_cache_key web "$scratch/script" -- emcc-3.1.6 zlib-1.2.13)
+    echo "$a $b $c" >"$out"
+    check "cache: a key names its kind" [ "${a%%-*}" = web ]
+    check "cache: a source version changes the key" [ "$a" != "$b" ]
+    check "cache: a script's content changes the key" [ "$a" != "$c" ]
+    mkdir -p "$scratch/prefix/lib" && echo library >"$scratch/prefix/lib/libz.a"
+    check "cache: no entry yet" fails deps_from_cache "$scratch/restored" "$a"
+    touch "$scratch/prefix/.complete"
+    deps_to_cache "$scratch/prefix" "$a"
+    check "cache: the kept prefix comes back" deps_from_cache "$scratch/restored" "$a"
+    check "cache: with its files" grep -qx library "$scratch/restored/lib/libz.a"
+    GLIMWICK_DEPS_CACHE=none
+    check "cache: none keeps nothing" fails deps_from_cache "$scratch/restored" "$a"
+    echo "$passes $failures" >"$scratch/counts"
+)
+read -r passes failures <"$scratch/counts"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
