@@ -57,7 +57,12 @@ bool glChecksEnabled() {
 void watchGlErrors(const char* contextName) {
     if (!state.enabled)
         return;
+#ifdef __EMSCRIPTEN__
+    state.debugOutput = false; // WebGL has no debug output: glGetError after each pass
+#else
+    // GLEW's entry point is a pointer, null where the driver lacks it.
     state.debugOutput = (GLEW_VERSION_4_3 || GLEW_KHR_debug) && glDebugMessageCallback;
+#endif
     if (!state.debugOutput)
         return;
     glEnable(GL_DEBUG_OUTPUT);
