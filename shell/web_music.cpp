@@ -1,16 +1,13 @@
 // The music on the web: the Ogg Vorbis file decoded whole, played looped through Web Audio
 // on the AudioContext the page made on the viewer's click, and the audible position as the
 // clock. All of the web build's sound is here (it stands in for music_stream.cpp).
-#include "shell/memory_file.h"
+#include "shell/music_decoder.h"
 #include "shell/music_stream.h"
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
+#include <cstdint>
 #include <emscripten.h>
 #include <vector>
-#include <vorbis/vorbisfile.h>
 
 // clang-format off
 // 1 when the page's AudioContext exists and runs (the page resumes it on the click).
@@ -89,53 +86,6 @@ bool fail(std::string* why, const char* path, const char* reason) {
     return false;
 }
 
-bool readWholeFile(const char* path, std::vector<unsigned char>& bytes) {
-    FILE* file = fopen(path, "rb");
-    if (!file)
-        return false;
-    bool ok = fseek(file, 0, SEEK_END) == 0;
-    long size = ok ? ftell(file) : -1;
-    ok = size >= 0 && fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(size_t(size));
-        ok = fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    }
-    fclose(file);
-    return ok;
-}
-
-// The whole stream as two planar channels (mono on both). False when it cannot be read;
-// damaged stretches are skipped as the desktop decoder skips them.
-bool decodeAll(OggVorbis_File& file, int channels, std::vector<float>& left,
-               std::vector<float>& right) {
-    ogg_int64_t total = ov_pcm_total(&file, -1);
-    if (total > 0) {
-        left.reserve(size_t(total));
-        right.reserve(size_t(total));
-    }
-    int holes = 0;
-    for (;;) {
-        float** pcm = nullptr;
-        int section = 0;
-        long got = ov_read_float(&file, &pcm, 4096, &section);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (++holes > 1000)
-                return false;
-            continue;
-        }
-        left.insert(left.end(), pcm[0], pcm[0] + got);
-        right.insert(right.end(), pcm[channels > 1 ? 1 : 0], pcm[channels > 1 ? 1 : 0] + got);
-    }
-    // A pass lasts as long as the file says, a lost stretch made up in silence.
-    if (total > 0 && left.size() < size_t(total)) {
-        left.resize(size_t(total), 0.0f);
-        right.resize(size_t(total), 0.0f);
-    }
-    return !left.empty();
-}
-
 } // namespace
 
 void resetMusicSlots() {
@@ -152,28 +102,27 @@ bool initSound(std::string* why) {
 
 bool openMusic(const char* path, std::string* why) {
     closeSound();
-    std::vector<unsigned char> bytes;
-    if (!readWholeFile(path, bytes))
-        return fail(why, path, strerror(errno ? errno : EIO));
-    MemoryFile reader{bytes.data(), bytes.size(), 0};
-    OggVorbis_File file;
-    if (ov_open_callbacks(&reader, &file, nullptr, 0, memoryFileCallbacks()) != 0)
-        return fail(why, path, "not an Ogg Vorbis file");
-    vorbis_info* info = ov_info(&file, -1);
-    bool usable = ov_streams(&file) == 1 && info && info->channels >= 1 && info->channels <= 2;
-    int channels = usable ? info->channels : 0;
-    int rate = usable ? int(info->rate) : 0;
-    std::vector<float> left, right;
-    bool decoded = usable && decodeAll(file, channels, left, right);
-    ov_clear(&file);
-    if (!usable)
-        return fail(why, path, "not a single mono or stereo stream");
-    if (!decoded)
-        return fail(why, path, "cannot decode the file");
-    if (!webAudioLoad(left.data(), right.data(), int(left.size()), rate))
+    // The desktop's decoder, read to the end of one pass: damaged stretches become silence
+    // in place, so the web's music keeps the file's own times as the desktop's does.
+    MusicDecoder decoder;
+    if (!openMusicFile(decoder, path, why))
+        return false;
+    if (decoder.fileFrames == 0 || decoder.fileFrames > uint64_t(INT32_MAX / 2))
+        return fail(why, path, "cannot tell how long the file lasts");
+    int frames = int(decoder.fileFrames);
+    rewindMusic(decoder, false);
+    size_t count = size_t(frames);
+    std::vector<float> stereo(count * 2);
+    decodeMusic(decoder, stereo.data(), frames);
+    std::vector<float> left(count), right(count);
+    for (size_t i = 0; i < count; ++i) {
+        left[i] = stereo[i * 2];
+        right[i] = stereo[i * 2 + 1];
+    }
+    if (!webAudioLoad(left.data(), right.data(), frames, decoder.rate))
         return fail(why, path, "the browser refuses a buffer of this rate or length");
     state.loaded = true;
-    state.seconds = double(left.size()) / rate;
+    state.seconds = double(frames) / decoder.rate;
     return true;
 }
 
