@@ -5,6 +5,7 @@
 // of its flash was presented. Run under with_xvfb.sh and with_pulse.sh (or with_pipewire.sh):
 //   glimwick-measure-show-sync SHOW SHIM [seconds] [monitor source]
 #include "measure/monitor_recording.h"
+#include "measure/mono_file.h"
 #include "shell/schedule.h"
 #include <algorithm>
 #include <cmath>
@@ -15,7 +16,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-#include <vorbis/vorbisfile.h>
 
 namespace {
 
@@ -23,21 +23,6 @@ const int kRate = 44100;        // of the soundtrack and of the recording
 const int kEnvelope = 44;       // frames per envelope step (1 ms)
 const double kRise = 25;        // brightness jump (of 255) that starts a flash
 const double kLastCut = 105.04; // the end part shows no flash
-
-std::vector<float> decodeMono(const std::string& path) {
-    std::vector<float> mono;
-    OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0)
-        return mono;
-    int channels = ov_info(&file, -1)->channels, section = 0;
-    float** pcm;
-    long n;
-    while ((n = ov_read_float(&file, &pcm, 4096, &section)) > 0)
-        for (long i = 0; i < n; ++i)
-            mono.push_back(channels > 1 ? 0.5f * (pcm[0][i] + pcm[1][i]) : pcm[0][i]);
-    ov_clear(&file);
-    return mono;
-}
 
 std::vector<float> envelope(const std::vector<float>& s) {
     std::vector<float> e(s.size() / kEnvelope);
@@ -98,7 +83,7 @@ int main(int argc, char** argv) {
     double seconds = argc > 3 ? atof(argv[3]) : 120.0;
     const char* source = argc > 4 ? argv[4] : "glimwick.monitor";
     std::string music = show.substr(0, show.rfind('/') + 1) + "data/tarnwhistle.ogg";
-    std::vector<float> file = decodeMono(music);
+    std::vector<float> file = decodeMonoFile(music.c_str());
     if (file.empty()) {
         fprintf(stderr, "cannot decode %s\n", music.c_str());
         return 1;

@@ -4,6 +4,7 @@
 #include "shell/music_stream.h"
 #include "shell/schedule.h"
 #include "measure/onset.h"
+#include "measure/mono_file.h"
 #include "measure/monitor_recording.h"
 #include <algorithm>
 #include <atomic>
@@ -13,28 +14,12 @@
 #include <ctime>
 #include <string>
 #include <vector>
-#include <vorbis/vorbisfile.h>
 
 namespace {
 
 const int kRate = 44100;          // of the soundtrack and of the recording, frames per second
 const int kChunk = 256;           // frames per read from the monitor (5.8 ms)
 const double kSearchWindow = 0.1; // seconds either side of a predicted onset
-
-std::vector<float> decodeMono(const char* path) {
-    std::vector<float> mono;
-    OggVorbis_File file;
-    if (ov_fopen(path, &file) != 0)
-        return mono;
-    int channels = ov_info(&file, -1)->channels, section = 0;
-    float** pcm;
-    long n;
-    while ((n = ov_read_float(&file, &pcm, 4096, &section)) > 0)
-        for (long i = 0; i < n; ++i)
-            mono.push_back(channels > 1 ? 0.5f * (pcm[0][i] + pcm[1][i]) : pcm[0][i]);
-    ov_clear(&file);
-    return mono;
-}
 
 // The lag (frames) at which b best matches a around a's frame `at`, searched within
 // `around` of `guess`: the recording is the file, delayed and unchanged.
@@ -64,7 +49,7 @@ int main(int argc, char** argv) {
     std::string music =
         argc > 3 ? argv[3] : std::string(GLIMWICK_SOURCE_DIR) + "/data/tarnwhistle.ogg";
 
-    std::vector<float> file = decodeMono(music.c_str());
+    std::vector<float> file = decodeMonoFile(music.c_str());
     if (file.empty()) {
         fprintf(stderr, "measure_sync: cannot decode %s\n", music.c_str());
         return 1;

@@ -1,6 +1,7 @@
 // The music clock against what a PulseAudio null sink actually plays (run by with_pulse.sh).
 #include "shell/music_stream.h"
 #include "measure/monitor_recording.h"
+#include "measure/mono_file.h"
 #include "tests/support/test_data.h"
 #include "assets/soundtrack/ogg_writer.h"
 #include <algorithm>
@@ -28,21 +29,6 @@ bool writeClicks(const char* path) {
             samples[2 * at] = samples[2 * at + 1] = s;
         }
     return writeOggVorbis(path, samples.data(), samples.size() / 2, kRate, 0.5f);
-}
-
-std::vector<float> decodeMono(const char* path) {
-    std::vector<float> mono;
-    OggVorbis_File file;
-    if (ov_fopen(path, &file) != 0)
-        return mono;
-    float** pcm;
-    int section = 0;
-    long n;
-    while ((n = ov_read_float(&file, &pcm, 4096, &section)) > 0)
-        for (long i = 0; i < n; ++i)
-            mono.push_back(0.5f * (pcm[0][i] + pcm[1][i]));
-    ov_clear(&file);
-    return mono;
 }
 
 // Frames at which a burst starts: the first loud sample after 0.3 s of quiet.
@@ -75,7 +61,7 @@ TEST(MusicSync, TheClockReportsWhatTheSinkPlaysWhateverItsLatency) {
     setenv("PULSE_LATENCY_MSEC", "150", 1);
     std::string path = tempFilePath("music-clicks.ogg");
     ASSERT_TRUE(writeClicks(path.c_str()));
-    std::vector<double> fileClicks = burstStarts(decodeMono(path.c_str()));
+    std::vector<double> fileClicks = burstStarts(decodeMonoFile(path.c_str()));
     ASSERT_EQ(fileClicks.size(), std::size(kClicks));
 
     MonitorRecording rec;
