@@ -63,6 +63,11 @@ mergeInto(LibraryManager.library, {
       for (var i = 0; i < 4; i++) GLImmediate.clientColor[i] = c[i];
     }
   },
+  // The emulation's own glColor3f calls its original glColor4f, which writes the colour
+  // straight into the vertex stream behind the current attributes' back (one slot too
+  // many per vertex once a colour is current): the warp grid's shading goes through here.
+  glColor3f__deps: ['glColor4f'],
+  glColor3f: function(r, g, b) { _glColor4f(r, g, b, 1); },
   glNormal3f__deps: ['$GlimwickCurrent'],
   glNormal3f: function(x, y, z) {
     GlimwickCurrent.normal = [x, y, z];

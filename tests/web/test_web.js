@@ -97,7 +97,7 @@ function compare(actual, golden) {
 }
 
 async function goldenCase(page, source) {
-  await page.waitFor(`["ended", "failed"].includes(window.glimwickState)`, 1500);
+  await page.waitFor(`["ended", "failed"].includes(window.glimwickState)`, 540); // under the CTest timeout, so a stall reads as a failure
   check("the frames were rendered", (await page.evaluate("window.glimwickEndReason")) === "frames done",
         await page.evaluate(`document.getElementById("line").textContent`));
   const keep = process.env.GLIMWICK_WEB_GOLDEN_OUT; // where to leave the pictures, if set
