@@ -1,5 +1,6 @@
 // Where the music is played: one small interface over SDL's audio device, a PulseAudio
-// server, and (in tests) an output that plays nothing and hears what the test says.
+// server, a browser's Web Audio, and (in tests) an output that plays nothing and hears
+// what the test says.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -25,7 +26,7 @@ class AudioSource {
 };
 
 // Control calls come from one thread at a time (start-up and shut-down on the main
-// thread, recovery on the music's keeper thread); only lost() must never wait.
+// thread, recovery on the music's keeper); only lost() must never wait.
 class AudioOutput {
   public:
     virtual ~AudioOutput() = default;
@@ -49,3 +50,5 @@ std::unique_ptr<AudioOutput> makeSdlOutput();
 // The PulseAudio server (PipeWire's PulseAudio service included); null when built without
 // libpulse.
 std::unique_ptr<AudioOutput> makePulseOutput();
+// The page's AudioContext (made on the viewer's click): the web build's only output.
+std::unique_ptr<AudioOutput> makeWebOutput();

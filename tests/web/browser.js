@@ -115,8 +115,8 @@ function launch(extra = []) {
   return new Browser(child, profile);
 }
 
-// A page in its own tab: evaluate, click, keys, screenshots, and every console error and
-// uncaught exception it reports.
+// A page in its own tab: evaluate, click, keys, screenshots, what it writes to its console,
+// and every console error and uncaught exception it reports.
 class Page {
   static async open(browser, url) {
     const { targetId } = await browser.send("Target.createTarget", { url: "about:blank" });
@@ -124,8 +124,11 @@ class Page {
     const page = new Page(browser, sessionId);
     browser.on((m) => {
       if (m.sessionId !== sessionId) return;
-      if (m.method === "Runtime.consoleAPICalled" && m.params.type === "error")
-        page.errors.push("console.error: " + m.params.args.map((a) => a.value ?? a.description).join(" "));
+      if (m.method === "Runtime.consoleAPICalled") {
+        const text = m.params.args.map((a) => a.value ?? a.description).join(" ");
+        page.console.push(m.params.type + ": " + text);
+        if (m.params.type === "error") page.errors.push("console.error: " + text);
+      }
       else if (m.method === "Runtime.exceptionThrown")
         page.errors.push("exception: " + (m.params.exceptionDetails.exception?.description ||
                                           m.params.exceptionDetails.text));
@@ -141,6 +144,7 @@ class Page {
     this.browser = browser;
     this.sessionId = sessionId;
     this.errors = [];
+    this.console = []; // every console call, "type: text"
   }
 
   send(method, params = {}) {

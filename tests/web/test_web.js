@@ -3,6 +3,8 @@
 //            Escape ends it and the page says so
 //   missing  the music file not served: the page shows the one line
 //   no-webgl a browser without WebGL: the one line
+//   no-audio a browser that will not start sound (the answer clicked by a script, which
+//            is no user gesture, under a policy that wants one): the one line
 //   golden   moments across the show rendered in the browser on the capture clock,
 //            compared with tests/golden/ (SOURCE_DIR) as the native golden test does
 "use strict";
@@ -22,6 +24,8 @@ function check(what, ok, detail = "") {
   return ok;
 }
 
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
 async function pageCase(page) {
   await page.waitFor(`!document.getElementById("question").hidden`, 30);
   check("the question is asked", await page.evaluate(`document.body.innerText.includes("Fullscreen?")`));
@@ -29,9 +33,9 @@ async function pageCase(page) {
   await page.waitFor(`window.glimwickState !== "loading"`, 60);
   check("No starts the show", (await page.evaluate("window.glimwickState")) === "running",
         await page.evaluate(`document.getElementById("line").textContent`));
-  await new Promise((r) => setTimeout(r, 1000));
+  await sleep(1000);
   const first = await page.screenshot("#canvas");
-  await new Promise((r) => setTimeout(r, 1000));
+  await sleep(1000);
   const second = await page.screenshot("#canvas");
   check("the canvas changes between two reads a second apart", !first.equals(second));
   const audio = await page.evaluate(`(() => { const c = Module.glimwickAudio; return { state: c.state,
@@ -39,6 +43,23 @@ async function pageCase(page) {
     outputTimestamp: typeof c.getOutputTimestamp === "function" }; })()`);
   console.log("audio: " + JSON.stringify(audio));
   check("the music plays", audio.state === "running");
+  check("the music is queued ahead on the page's context", await page.evaluate(
+    `!!Module.glimwickStream && Module.glimwickStream.nodes.length > 0 && Module.glimwickStream.queued > 0`));
+
+  // The browser suspends sound mid-show: the picture goes on, the loss is said once, and
+  // the music is back on a new stream within the keeper's second once sound resumes.
+  await page.evaluate("Module.glimwickAudio.suspend()");
+  await page.waitFor("!Module.glimwickStream", 5).catch(() => {});
+  const lossLine = "glimwick: sound lost (the browser suspended audio); going on silent";
+  check("the loss is said once", page.console.filter((l) => l.endsWith(lossLine)).length === 1,
+        page.console.join("; "));
+  const silentFirst = await page.screenshot("#canvas");
+  await sleep(1000);
+  check("the picture goes on while sound is suspended",
+        !silentFirst.equals(await page.screenshot("#canvas")) && (await page.evaluate("window.glimwickState")) === "running");
+  await page.evaluate("Module.glimwickAudio.resume()");
+  const back = await page.waitFor("!!Module.glimwickStream && Module.glimwickStream.nodes.length > 0", 5).catch(() => false);
+  check("the music is back once the browser resumes sound", back);
   await page.key("Escape", "Escape", 27);
   await page.waitFor(`window.glimwickState === "ended"`, 20).catch(() => {});
   check("Escape ends the show", (await page.evaluate("window.glimwickState")) === "ended");
@@ -131,7 +152,9 @@ async function main() {
     root = scratch;
   }
   const server = await serve(root);
-  const browser = launch(which === "no-webgl" ? ["--disable-webgl"] : []);
+  const flags = { "no-webgl": ["--disable-webgl"],
+                  "no-audio": ["--autoplay-policy=document-user-activation-required"] };
+  const browser = launch(flags[which] || []);
   try {
     let url = `http://127.0.0.1:${server.address().port}/`;
     if (which === "golden")
@@ -140,6 +163,11 @@ async function main() {
     if (which === "page") await pageCase(page);
     else if (which === "missing") await oneLineCase(page, /^glimwick: cannot fetch data\/tarnwhistle\.ogg \(HTTP 404\)$/);
     else if (which === "no-webgl") await oneLineCase(page, /^glimwick: window: this browser offers no WebGL$/);
+    else if (which === "no-audio") {
+      await page.waitFor(`!document.getElementById("question").hidden`, 30);
+      await page.evaluate(`document.getElementById("no").click()`);
+      await oneLineCase(page, /^glimwick: sound: the browser would not start audio$/);
+    }
     else if (which === "golden") await goldenCase(page, path.resolve(source));
     else throw new Error("unknown case " + which);
   } finally {
