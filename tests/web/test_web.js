@@ -1,6 +1,8 @@
 // The web build in headless Chromium: node tests/web/test_web.js CASE DIST [SOURCE_DIR]
 //   page     no console error; "No" starts the show; the canvas changes a second apart;
 //            Escape ends it and the page says so
+//   fullscreen  Yes on a 16:9 screen: the picture fills the height, 4:3 kept, black bars
+//            left and right; Escape leaves fullscreen and ends the show
 //   missing  the music file not served: the page shows the one line
 //   no-webgl a browser without WebGL: the one line
 //   no-audio a browser that will not start sound (the answer clicked by a script, which
@@ -65,6 +67,43 @@ async function pageCase(page) {
   check("Escape ends the show", (await page.evaluate("window.glimwickState")) === "ended");
   check("the page says it has ended and offers to play again", await page.evaluate(
     `document.body.innerText.includes("The show has ended.") && !document.getElementById("again").hidden`));
+  check("no console error", page.errors.length === 0, page.errors.join("; "));
+}
+
+// The screen's pixels as RGB rows, top first.
+async function screenPixels(page) {
+  const { data } = await page.send("Page.captureScreenshot", { format: "png" });
+  return execFileSync("convert", ["png:-", "-depth", "8", "rgb:-"],
+                      { input: Buffer.from(data, "base64"), maxBuffer: 1 << 24 });
+}
+
+// Brightest channel in the screen's columns [x0, x1) over rows [y0, y1).
+function brightest(rgb, width, x0, x1, y0, y1) {
+  let most = 0;
+  for (let y = y0; y < y1; y++)
+    for (let x = x0; x < x1; x++)
+      for (let c = 0; c < 3; c++) most = Math.max(most, rgb[(y * width + x) * 3 + c]);
+  return most;
+}
+
+async function fullscreenCase(page) {
+  const [w, h] = [1280, 720]; // the picture: 960 x 720 from x = 160, its band rows 120 to 600
+  await page.send("Emulation.setDeviceMetricsOverride", { width: w, height: h, deviceScaleFactor: 1,
+                                                            mobile: false, screenWidth: w, screenHeight: h });
+  await page.waitFor(`!document.getElementById("question").hidden`, 30);
+  await page.click("#yes");
+  await page.waitFor(`window.glimwickState !== "loading"`, 60);
+  check("Yes makes the stage fullscreen", await page.evaluate(`document.fullscreenElement === document.getElementById("stage")`));
+  await sleep(3000); // by 3 s the swirl fills the picture's band to its edges
+  const rgb = await screenPixels(page);
+  check("a screen's worth of pixels", rgb.length === w * h * 3);
+  const bars = Math.max(brightest(rgb, w, 0, 155, 0, h), brightest(rgb, w, 1125, w, 0, h));
+  const edges = Math.min(brightest(rgb, w, 165, 200, 200, 520), brightest(rgb, w, 1080, 1115, 200, 520));
+  check("black bars left and right of a 4:3 picture", bars < 8 && edges > 24, `bars ${bars}, picture edges ${edges}`);
+  await page.key("Escape", "Escape", 27);
+  await page.waitFor(`window.glimwickState === "ended"`, 20).catch(() => {});
+  check("Escape leaves fullscreen and ends the show", await page.evaluate(
+    `!document.fullscreenElement && window.glimwickState === "ended"`));
   check("no console error", page.errors.length === 0, page.errors.join("; "));
 }
 
@@ -161,6 +200,7 @@ async function main() {
       url += "?frames=" + kMoments.map(([, s]) => Math.round(s * 60)).join(",");
     const page = await Page.open(browser, url);
     if (which === "page") await pageCase(page);
+    else if (which === "fullscreen") await fullscreenCase(page);
     else if (which === "missing") await oneLineCase(page, /^glimwick: cannot fetch data\/tarnwhistle\.ogg \(HTTP 404\)$/);
     else if (which === "no-webgl") await oneLineCase(page, /^glimwick: window: this browser offers no WebGL$/);
     else if (which === "no-audio") {
