@@ -28,6 +28,20 @@ function check(what, ok, detail = "") {
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
+// Whether two reads of the canvas a second apart differ, over up to 20 pairs: the opening
+// flash lasts a number of frames, so on a loaded machine rendering few frames a second the
+// picture stays white for seconds, but a show that stands still never changes.
+async function canvasMoves(page) {
+  let before = await page.screenshot("#canvas");
+  for (let pair = 0; pair < 20; pair++) {
+    await sleep(1000);
+    const after = await page.screenshot("#canvas");
+    if (!after.equals(before)) return true;
+    before = after;
+  }
+  return false;
+}
+
 async function pageCase(page) {
   await page.waitFor(`!document.getElementById("question").hidden`, 30);
   check("the question is asked", await page.evaluate(`document.body.innerText.includes("Fullscreen?")`));
@@ -35,11 +49,7 @@ async function pageCase(page) {
   await page.waitFor(`window.glimwickState !== "loading"`, 60);
   check("No starts the show", (await page.evaluate("window.glimwickState")) === "running",
         await page.evaluate(`document.getElementById("line").textContent`));
-  await sleep(1000);
-  const first = await page.screenshot("#canvas");
-  await sleep(1000);
-  const second = await page.screenshot("#canvas");
-  check("the canvas changes between two reads a second apart", !first.equals(second));
+  check("the canvas changes between two reads a second apart", await canvasMoves(page));
   const audio = await page.evaluate(`(() => { const c = Module.glimwickAudio; return { state: c.state,
     rate: c.sampleRate, baseLatency: c.baseLatency, outputLatency: c.outputLatency,
     outputTimestamp: typeof c.getOutputTimestamp === "function" }; })()`);
@@ -55,10 +65,8 @@ async function pageCase(page) {
   const lossLine = "glimwick: sound lost (the browser suspended audio); going on silent";
   check("the loss is said once", page.console.filter((l) => l.endsWith(lossLine)).length === 1,
         page.console.join("; "));
-  const silentFirst = await page.screenshot("#canvas");
-  await sleep(1000);
   check("the picture goes on while sound is suspended",
-        !silentFirst.equals(await page.screenshot("#canvas")) && (await page.evaluate("window.glimwickState")) === "running");
+        (await canvasMoves(page)) && (await page.evaluate("window.glimwickState")) === "running");
   await page.evaluate("Module.glimwickAudio.resume()");
   const back = await page.waitFor("!!Module.glimwickStream && Module.glimwickStream.nodes.length > 0", 5).catch(() => false);
   check("the music is back once the browser resumes sound", back);
