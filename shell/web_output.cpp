@@ -122,9 +122,8 @@ class WebOutput final : public AudioOutput {
         webStreamBegin(rate_);
         pump();
         if (trouble_) {
-            std::string reason = trouble_;
             stop();
-            return fail(why, reason.c_str());
+            return fail(why, trouble_);
         }
         timer_ = emscripten_set_interval(onTimer, kPumpMs, this);
         return true;
