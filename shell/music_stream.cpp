@@ -1,9 +1,8 @@
 // The music stream's interface over the player: which output plays, and the keeper that
 // watches it and brings sound back, so that the frame loop never waits on either.
 #include "shell/music_stream.h"
-#include "shell/music_keeper.h"
-#include "shell/music_player.h"
-#include <cstdlib>
+#include "shell/music/music_keeper.h"
+#include "shell/music/music_player.h"
 #include <memory>
 
 namespace {
@@ -33,14 +32,6 @@ bool useOutput(std::unique_ptr<AudioOutput> output, std::string* why) {
     return true;
 }
 
-#ifndef __EMSCRIPTEN__
-// SDL plays whenever SDL_AUDIODRIVER names a driver, whichever (pulseaudio included).
-bool sdlAsked() {
-    const char* driver = getenv("SDL_AUDIODRIVER");
-    return driver && *driver;
-}
-#endif
-
 } // namespace
 
 void resetMusicSlots() {
@@ -49,19 +40,12 @@ void resetMusicSlots() {
 
 bool initSound(std::string* why) {
     closeSound();
-#ifdef __EMSCRIPTEN__
-    // A browser has one way to sound: the page's AudioContext.
-    return useOutput(makeWebOutput(), why);
-#else
-    // A PulseAudio server (PipeWire's included) is played to directly: it says which frame
-    // is being heard, where SDL reports no latency at all.
-    if (!sdlAsked()) {
-        std::unique_ptr<AudioOutput> server = makePulseOutput();
-        if (server && useOutput(std::move(server), nullptr))
+    // The first output that opens plays; only the last one's failure is the reason given.
+    std::vector<MakeOutput> choice = outputChoice();
+    for (size_t i = 0; i < choice.size(); ++i)
+        if (useOutput(choice[i](), i + 1 == choice.size() ? why : nullptr))
             return true;
-    }
-    return useOutput(makeSdlOutput(), why);
-#endif
+    return false;
 }
 
 bool openMusic(const char* path, std::string* why) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // What an output can tell of its own sound at one moment.
 struct Heard {
@@ -47,8 +48,12 @@ class AudioOutput {
 
 // SDL's audio device (whatever driver SDL_AUDIODRIVER names, or SDL's own choice).
 std::unique_ptr<AudioOutput> makeSdlOutput();
-// The PulseAudio server (PipeWire's PulseAudio service included); null when built without
-// libpulse.
+// The PulseAudio server (PipeWire's PulseAudio service included); built with libpulse only.
 std::unique_ptr<AudioOutput> makePulseOutput();
 // The page's AudioContext (made on the viewer's click): the web build's only output.
 std::unique_ptr<AudioOutput> makeWebOutput();
+
+using MakeOutput = std::unique_ptr<AudioOutput> (*)();
+// The outputs this build plays on, the most wanted first: the one choice of output, its
+// body picked by the build per platform (output_choice_*.cpp). Never empty.
+std::vector<MakeOutput> outputChoice();

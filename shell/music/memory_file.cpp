@@ -1,5 +1,5 @@
 // libvorbisfile callbacks over a byte array: the music decodes without touching a disk.
-#include "shell/memory_file.h"
+#include "shell/music/memory_file.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

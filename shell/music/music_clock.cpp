@@ -1,5 +1,5 @@
 // The music clock's arithmetic and the lock-free hand-off of its anchor.
-#include "shell/music_clock.h"
+#include "shell/music/music_clock.h"
 #include <algorithm>
 #include <chrono>
 #include <cmath>

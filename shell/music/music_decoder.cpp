@@ -1,5 +1,5 @@
 // Ogg Vorbis decoding from memory, looped, with damaged stretches skipped.
-#include "shell/music_decoder.h"
+#include "shell/music/music_decoder.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>

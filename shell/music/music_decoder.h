@@ -2,7 +2,7 @@
 // silence for what was lost so that every pass lasts as long as the file says. No device,
 // no threads: whoever calls it owns it (the output's thread while sound plays).
 #pragma once
-#include "shell/memory_file.h"
+#include "shell/music/memory_file.h"
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // The music's keeper on a thread of its own: its steps may wait on a sound server, which
 // the frame loop never does.
-#include "shell/music_keeper.h"
+#include "shell/music/music_keeper.h"
 #include <chrono>
 #include <condition_variable>
 #include <mutex>

@@ -1,6 +1,6 @@
 // The music's keeper in a browser: the page's one thread runs its steps from a 20 ms
 // timer between frames (a step there never waits: Web Audio calls return at once).
-#include "shell/music_keeper.h"
+#include "shell/music/music_keeper.h"
 #include <emscripten/eventloop.h>
 
 namespace {

@@ -1,5 +1,5 @@
 // The music through an output, its clock, and the way back from a lost output.
-#include "shell/music_player.h"
+#include "shell/music/music_player.h"
 #include <cmath>
 #include <cstdio>
 #include <cstring>

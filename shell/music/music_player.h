@@ -3,9 +3,9 @@
 // an output plays again. music_stream.cpp holds the show's one player; tests make their own
 // with a test output and a clock of their own.
 #pragma once
-#include "shell/audio_output.h"
-#include "shell/music_clock.h"
-#include "shell/music_decoder.h"
+#include "shell/music/audio_output.h"
+#include "shell/music/music_clock.h"
+#include "shell/music/music_decoder.h"
 #include <atomic>
 #include <cstdint>
 #include <string>

@@ -1,8 +1,7 @@
 // A PulseAudio server (or PipeWire's PulseAudio service) as an output: a threaded main
 // loop, one stream, and the position the server says is being heard.
-#include "shell/audio_output.h"
-#ifdef GLIMWICK_HAVE_PULSE
-#include "shell/music_clock.h"
+#include "shell/music/audio_output.h"
+#include "shell/music/music_clock.h"
 #include <atomic>
 #include <pulse/pulseaudio.h>
 
@@ -227,11 +226,3 @@ class PulseOutput final : public AudioOutput {
 std::unique_ptr<AudioOutput> makePulseOutput() {
     return std::make_unique<PulseOutput>();
 }
-
-#else // built without libpulse: there is never a server, SDL plays everything
-
-std::unique_ptr<AudioOutput> makePulseOutput() {
-    return nullptr;
-}
-
-#endif

@@ -1,7 +1,7 @@
 // SDL's audio device as an output: SDL reports no latency, so the audible frame is taken
 // to be one device buffer behind what was handed over, a guess.
-#include "shell/audio_output.h"
-#include "shell/music_clock.h"
+#include "shell/music/audio_output.h"
+#include "shell/music/music_clock.h"
 #include <SDL2/SDL.h>
 
 namespace {

@@ -1,8 +1,8 @@
 // A browser's Web Audio as an output: the music handed over in chunks, each an AudioBuffer
 // scheduled back to back on the page's AudioContext a couple of seconds ahead, and the
 // frame heard now read from the context's own account of its output.
-#include "shell/audio_output.h"
-#include "shell/music_clock.h"
+#include "shell/music/audio_output.h"
+#include "shell/music/music_clock.h"
 #include <algorithm>
 #include <emscripten.h>
 #include <emscripten/eventloop.h>

@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes as the music, through the show's own decoder: open and
 // check as openMusic does, decode a few seconds looping as the output's thread does,
 // rewind, seek to where a silent clock might stand, decode again.
-#include "shell/music_decoder.h"
+#include "shell/music/music_decoder.h"
 #include <algorithm>
 #include <cstdlib>
 #include <vector>

@@ -1,6 +1,6 @@
 // The music clock on the test output, with a clock of the test's own: anchors, readings
 // between them, holds, passes, and going on silent and back. Nothing here sleeps.
-#include "shell/music_player.h"
+#include "shell/music/music_player.h"
 #include "tests/support/test_data.h"
 #include "tests/support/test_output.h"
 #include <cmath>

@@ -1,6 +1,6 @@
 // The music decoder alone: files of every shape it takes, passes of the file's length,
 // damaged and cut files, and the refusals.
-#include "shell/music_decoder.h"
+#include "shell/music/music_decoder.h"
 #include "assets/soundtrack/ogg_writer.h"
 #include "tests/support/test_data.h"
 #include <cmath>

@@ -5,8 +5,8 @@
 # "name:path path ..." as the top CMakeLists.txt writes them: GLIMWICK_LAYERS from the bottom
 # up, then GLIMWICK_BESIDE_LAYERS, which all stand on top of the others side by side and
 # may include none of each other. A path ending in / is a folder; any other names one
-# module, whatever its extension. Tests and benchmarks may include any layer, except that
-# only the capture program's own tests include its headers.
+# module, whatever its extension. Tests and benchmarks may include any layer, except for
+# the headers private to the capture program and to the music (see the end).
 set -u
 root=$1
 shift
@@ -72,14 +72,26 @@ while IFS= read -r file; do
     done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done < <(find $folders -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) | sort)
 
-# The capture program's headers are its own: outside it, only its tests include them.
-while IFS=: read -r file header; do
-    case $file in capture/* | tests/capture/*) continue ;; esac
-    echo "layering: $file includes $header, a header of the capture program"
-    wrong=$((wrong + 1))
-done < <(grep -rnoE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"capture/[^"]*"' \
-    --include='*.h' --include='*.cpp' --include='*.c' $folders tests bench |
-    sed 's|:[^"]*"|:|; s|"$||')
+# Headers private to a part: the capture program's are its own (outside it, only its tests
+# include them); the music's are reached through shell/music_stream alone (outside it, only
+# the music's tests, benchmarks and measuring tools include them), except the decoder, the
+# one reader of the music file for every tool that reads it.
+# private_headers PREFIX WHAT ALLOWED [OPEN]: ALLOWED, an extended regex over the including
+# files; OPEN, one over the headers anyone may include.
+private_headers() {
+    local prefix=$1 what=$2 allowed=$3 open=${4:-^$} file header
+    while IFS=: read -r file header; do
+        [[ $file =~ $allowed || $header =~ $open ]] && continue
+        echo "layering: $file includes $header, a header of $what"
+        wrong=$((wrong + 1))
+    done < <(grep -rnoE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"$prefix[^\"]*\"" \
+        --include='*.h' --include='*.cpp' --include='*.c' $folders tests bench |
+        sed 's|:[^"]*"|:|; s|"$||')
+}
+private_headers capture/ "the capture program" '^(tests/)?capture/'
+private_headers shell/music/ "the music" \
+    '^(shell/music/|shell/music_stream\.|tests/(music|fuzz|support)/|bench/|measure/)' \
+    '^shell/music/music_decoder\.h$'
 
 if [ $files -eq 0 ] || [ $includes -eq 0 ]; then
     echo "layering: no files or no project includes found under $root" >&2

@@ -1,7 +1,7 @@
 // An output that plays nothing: the test says what is audible and when, and asks for the
 // frames itself, so the clock is tested in microseconds without ever sleeping.
 #pragma once
-#include "shell/audio_output.h"
+#include "shell/music/audio_output.h"
 #include <string>
 #include <vector>
 
