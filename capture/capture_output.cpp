@@ -3,6 +3,7 @@
 #include "capture/capture_show.h"
 #include "capture/capture_signals.h"
 #include "capture/ffmpeg_pipe.h"
+#include "shell/music/music_decoder.h"
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -14,7 +15,6 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
-#include <vorbis/vorbisfile.h>
 #include <vector>
 
 namespace {
@@ -113,14 +113,10 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Samples per second of an Ogg Vorbis file; 0 when it cannot be opened.
+// Frames per second of the music file, as the show's decoder reads it; 0 when it cannot.
 int oggSampleRate(const std::string& path) {
-    OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0)
-        return 0;
-    int rate = int(ov_info(&file, -1)->rate);
-    ov_clear(&file);
-    return rate;
+    MusicDecoder decoder;
+    return openMusicFile(decoder, path.c_str(), nullptr) ? decoder.rate : 0;
 }
 
 bool isEmptyFolder(const std::string& path) {

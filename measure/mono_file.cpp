@@ -1,18 +1,15 @@
-// Decoding a file to mono samples (see mono_file.h).
+// Decoding a file to mono samples (see mono_file.h), through the show's own decoder.
 #include "measure/mono_file.h"
-#include <vorbis/vorbisfile.h>
+#include "shell/music/music_decoder.h"
 
 std::vector<float> decodeMonoFile(const char* path) {
     std::vector<float> mono;
-    OggVorbis_File file;
-    if (ov_fopen(path, &file) != 0)
+    MusicDecoder decoder;
+    if (!openMusicFile(decoder, path, nullptr))
         return mono;
-    int channels = ov_info(&file, -1)->channels, section = 0;
-    float** pcm;
-    long n;
-    while ((n = ov_read_float(&file, &pcm, 4096, &section)) > 0)
-        for (long i = 0; i < n; ++i)
-            mono.push_back(channels > 1 ? 0.5f * (pcm[0][i] + pcm[1][i]) : pcm[0][i]);
-    ov_clear(&file);
+    std::vector<float> stereo = decodeWholeMusic(decoder);
+    mono.resize(stereo.size() / 2);
+    for (size_t i = 0; i < mono.size(); ++i) // a mono file's sides are equal: x stays x
+        mono[i] = 0.5f * (stereo[2 * i] + stereo[2 * i + 1]);
     return mono;
 }

@@ -181,3 +181,18 @@ long decodeMusic(MusicDecoder& d, float* out, int frames) {
     std::fill(out + 2 * done, out + 2 * frames, 0.0f);
     return began;
 }
+
+std::vector<float> decodeWholeMusic(MusicDecoder& d) {
+    const int kBlock = 4096; // frames
+    std::vector<float> sound;
+    rewindMusic(d, false);
+    while (!d.ended) {
+        uint64_t before = d.passFrames;
+        sound.resize(2 * (before + kBlock));
+        decodeMusic(d, sound.data() + 2 * before, kBlock);
+        if (d.passFrames == before && !d.ended)
+            break; // a damaged stretch longer than a block of tries: what came before stands
+    }
+    sound.resize(2 * d.passFrames); // the block past the end is padding, not sound
+    return sound;
+}

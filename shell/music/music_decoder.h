@@ -38,3 +38,7 @@ void seekMusic(MusicDecoder& decoder, uint64_t frame);
 // Fills `frames` stereo frames at out (mono on both sides; silence where nothing decodes).
 // Returns the frame of the block at which a new pass began, or -1 when none did.
 long decodeMusic(MusicDecoder& decoder, float* out, int frames);
+// One whole pass from frame 0 as interleaved stereo frames (mono on both sides), for tools
+// that take the file's sound at once; leaves the decoder at the end of a pass that does not
+// loop.
+std::vector<float> decodeWholeMusic(MusicDecoder& decoder);

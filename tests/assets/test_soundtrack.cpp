@@ -3,37 +3,30 @@
 #include "shell/schedule.h"
 #include "measure/onset.h"
 #include "assets/soundtrack/soundtrack.h"
+#include "shell/music/music_decoder.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
-#include <vorbis/vorbisfile.h>
 
 namespace {
 
 struct Decoded {
     int rate = 0, channels = 0;
-    std::vector<float> samples; // interleaved
+    std::vector<float> samples; // interleaved stereo
 };
 
+// Through the show's own decoder, which hands out stereo (a mono file on both sides).
 Decoded decodeOgg(const std::string& path) {
     Decoded d;
-    OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0)
+    MusicDecoder decoder;
+    if (!openMusicFile(decoder, path.c_str(), nullptr))
         return d;
-    vorbis_info* info = ov_info(&file, -1);
-    d.rate = int(info->rate);
-    d.channels = info->channels;
-    float** pcm;
-    int section;
-    long n;
-    while ((n = ov_read_float(&file, &pcm, 4096, &section)) > 0)
-        for (long i = 0; i < n; ++i)
-            for (int c = 0; c < d.channels; ++c)
-                d.samples.push_back(pcm[c][i]);
-    ov_clear(&file);
+    d.rate = decoder.rate;
+    d.channels = decoder.channels;
+    d.samples = decodeWholeMusic(decoder);
     return d;
 }
 

@@ -197,4 +197,35 @@ TEST(MusicDecoder, SeeksWithinAPassAndGoesSilentPastTheEnd) {
     remove(path.c_str());
 }
 
+// The whole file at once, as the tools that read the music file take it: one pass from
+// frame 0 whatever the decoder was doing, exactly the file's length, no padding; a file
+// with no length ends at what it holds, without spinning.
+TEST(MusicDecoder, DecodesOneWholePassForTheTools) {
+    std::string path = tempFilePath("decoder-whole-pass.ogg");
+    ASSERT_TRUE(writeToneOgg(path.c_str(), 0.75, 1, 22050, 1));
+    MusicDecoder d, reference;
+    ASSERT_TRUE(openMusicFile(d, path.c_str(), nullptr));
+    ASSERT_TRUE(openMusicFile(reference, path.c_str(), nullptr));
+    rewindMusic(reference, false);
+    std::vector<float> expected = decodeAll(reference, long(reference.fileFrames), 1000);
+    rewindMusic(d, true);
+    seekMusic(d, 7000); // looping, mid-pass: neither may show in the whole pass
+    std::vector<float> whole = decodeWholeMusic(d);
+    ASSERT_EQ(whole.size(), 2 * size_t(d.fileFrames)) << "one pass, no padding past its end";
+    for (size_t i = 0; i < whole.size(); ++i)
+        ASSERT_EQ(whole[i], expected[i]) << i;
+    EXPECT_TRUE(d.ended);
+
+    remove(path.c_str());
+
+    ASSERT_TRUE(writeToneOgg(path.c_str(), 4.0)); // cut inside its first page of audio
+    std::vector<unsigned char> bytes = readBytes(path);
+    remove(path.c_str());
+    ASSERT_TRUE(
+        openMusicData(d, std::vector<unsigned char>(bytes.begin(), bytes.begin() + 4500), nullptr));
+    ASSERT_EQ(d.fileFrames, 0u);
+    EXPECT_TRUE(decodeWholeMusic(d).empty());
+    EXPECT_TRUE(d.ended);
+}
+
 } // namespace
