@@ -5,7 +5,7 @@
 // of its flash was presented. Run under with_xvfb.sh and with_pulse.sh (or with_pipewire.sh):
 //   glimwick-measure-show-sync SHOW SHIM [seconds] [monitor source]
 #include "measure/monitor_recording.h"
-#include "measure/mono_file.h"
+#include "measure/sync_measure.h"
 #include "shell/schedule.h"
 #include <algorithm>
 #include <cmath>
@@ -19,10 +19,38 @@
 
 namespace {
 
-const int kRate = 44100;        // of the soundtrack and of the recording
+const int kRate = kSyncRate;
 const int kEnvelope = 44;       // frames per envelope step (1 ms)
 const double kRise = 25;        // brightness jump (of 255) that starts a flash
 const double kLastCut = 105.04; // the end part shows no flash
+
+struct Stamp {
+    double time, brightness;
+};
+
+// The show's run: how it ended, when it began (monotonic s), its presented frames, and the
+// machine's load around it.
+struct ShowRun {
+    int status = 0;
+    double start = 0;
+    std::vector<Stamp> stamps;
+    std::string loadBefore, loadAfter;
+};
+
+// The recording's two timings: by the capture times the server reports, and by arrival.
+struct RecordingClock {
+    CaptureLine line;
+    double spread = 0, byCapture = 0, byRead = 0;
+    double arrivalPerFrame = 0, arrivalStart = 0;
+};
+
+// One cut: when it was heard (monotonic s); found: its flash's delay (ms) after it, and by
+// arrival (ms, less a constant).
+struct CutFlash {
+    double cut, heard;
+    bool found;
+    double delta, byArrival;
+};
 
 std::vector<float> envelope(const std::vector<float>& s) {
     std::vector<float> e(s.size() / kEnvelope);
@@ -68,31 +96,26 @@ std::string loadAverage() {
     return text.substr(0, text.find(' ', text.find(' ', text.find(' ') + 1) + 1));
 }
 
-struct Stamp {
-    double time, brightness;
-};
-
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 3) {
-        fprintf(stderr, "usage: %s SHOW SHIM [seconds] [monitor source]\n", argv[0]);
-        return 2;
+std::vector<Stamp> readStamps(const std::string& path) {
+    std::vector<Stamp> stamps;
+    if (FILE* f = fopen(path.c_str(), "r")) {
+        Stamp s;
+        while (fscanf(f, "%lf %lf", &s.time, &s.brightness) == 2)
+            stamps.push_back(s);
+        fclose(f);
     }
-    std::string show = argv[1], shim = argv[2];
-    double seconds = argc > 3 ? atof(argv[3]) : 120.0;
-    const char* source = argc > 4 ? argv[4] : "glimwick.monitor";
-    std::string music = show.substr(0, show.rfind('/') + 1) + "data/tarnwhistle.ogg";
-    std::vector<float> file = decodeMonoFile(music.c_str());
-    if (file.empty()) {
-        fprintf(stderr, "cannot decode %s\n", music.c_str());
-        return 1;
-    }
+    remove(path.c_str());
+    return stamps;
+}
+
+// Runs the show with the shim preloaded while the monitor records; a measurement shorter
+// than the show ends it as Escape does, once start-up (a few seconds) is past.
+bool record(const std::string& show, const std::string& shim, const SyncArgs& run,
+            MonitorRecording& rec, ShowRun& out) {
     std::string stampPath = "/tmp/glimwick-swaps-" + std::to_string(getpid());
-    std::string loadBefore = loadAverage();
-    MonitorRecording rec;
-    if (!startMonitorRecording(rec, source, kRate))
-        return 1;
+    out.loadBefore = loadAverage();
+    if (!startMonitorRecording(rec, run.source, kRate))
+        return false;
     pid_t child = fork();
     if (child == 0) {
         std::string preload = shim;
@@ -103,97 +126,134 @@ int main(int argc, char** argv) {
         execl(show.c_str(), show.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    double start = monotonicSeconds();
-    int status = 0;
+    out.start = monotonicSeconds();
     bool asked = false;
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        // Start-up takes a few seconds; a shorter measurement ends the show as Escape does.
-        if (!asked && seconds < 120 && monotonicSeconds() - start > seconds + 5) {
+    while (waitpid(child, &out.status, WNOHANG) == 0) {
+        if (!asked && run.seconds < 120 && monotonicSeconds() - out.start > run.seconds + 5) {
             kill(child, SIGTERM);
             asked = true;
         }
         usleep(50000);
     }
     stopMonitorRecording(rec);
-    std::string loadAfter = loadAverage();
+    out.loadAfter = loadAverage();
+    out.stamps = readStamps(stampPath);
+    return true;
+}
 
-    std::vector<Stamp> stamps;
-    if (FILE* f = fopen(stampPath.c_str(), "r")) {
-        Stamp s;
-        while (fscanf(f, "%lf %lf", &s.time, &s.brightness) == 2)
-            stamps.push_back(s);
-        fclose(f);
-    }
-    remove(stampPath.c_str());
-    double spread = 0, byCapture = 0, byRead = 0;
-    CaptureLine line = captureLine(rec, kRate, &spread);
-    monitorRateError(rec, kRate, &byCapture, &byRead);
-    printf("show status %d, %zu frames presented, %zu s of sound recorded\n",
-           WIFEXITED(status) ? WEXITSTATUS(status) : -1, stamps.size(), rec.samples.size() / kRate);
-    printf("sink clock fitted at %+.1f ppm against CLOCK_MONOTONIC (reads within %.2f ms)\n",
-           byCapture, 1000 * spread);
-    printf("sound path: %s\n", getenv("SDL_AUDIODRIVER") && *getenv("SDL_AUDIODRIVER")
-                                   ? "SDL (SDL_AUDIODRIVER is set)"
-                                   : "the sound server directly");
-    printf("load average before %s, after %s\n", loadBefore.c_str(), loadAfter.c_str());
-
+RecordingClock timeRecording(const MonitorRecording& rec) {
+    RecordingClock c;
+    c.line = captureLine(rec, kRate, &c.spread);
+    monitorRateError(rec, kRate, &c.byCapture, &c.byRead);
     // A second timing of the recording from arrival alone, free of the latency the server
     // reports (PipeWire's PulseAudio service reports one that wanders by tens of ms): the
     // reads' own times, on a line through their earliest arrivals (5th percentile), which
     // sits a constant pipeline delay after the sound was heard. Its column has an unknown
     // constant taken off; only its spread from cut to cut tells.
-    double arrivalPerFrame = 1.0 / (kRate * (1 + 1e-6 * byRead));
+    c.arrivalPerFrame = 1.0 / (kRate * (1 + 1e-6 * c.byRead));
     std::vector<double> arrivals;
     for (size_t i = 0; i < rec.readTime.size(); ++i)
-        arrivals.push_back(rec.readTime[i] - arrivalPerFrame * rec.anchorFrame[i]);
+        arrivals.push_back(rec.readTime[i] - c.arrivalPerFrame * rec.anchorFrame[i]);
     std::sort(arrivals.begin(), arrivals.end());
-    double arrivalStart = arrivals.empty() ? 0 : arrivals[arrivals.size() / 20];
+    c.arrivalStart = arrivals.empty() ? 0 : arrivals[arrivals.size() / 20];
+    return c;
+}
 
-    // Where the music began in the recording: the first cut's surroundings, coarsely by
-    // envelope over the first 30 s, then each cut from the one before, finely by waveform.
+// The first frame within -150..+250 ms of `heard` that brightens by kRise; null if none.
+const Stamp* flashNear(const std::vector<Stamp>& stamps, double heard) {
+    for (size_t i = 1; i < stamps.size(); ++i)
+        if (stamps[i].time >= heard - 0.15 && stamps[i].time <= heard + 0.25 &&
+            stamps[i].brightness - stamps[i - 1].brightness > kRise)
+            return &stamps[i];
+    return nullptr;
+}
+
+// Where the music began in the recording: the first cut's surroundings, coarsely by
+// envelope over the first 30 s, then each cut from the one before, finely by waveform.
+std::vector<CutFlash> findCuts(const std::vector<float>& file, const MonitorRecording& rec,
+                               const ShowRun& show, const RecordingClock& c, double seconds) {
     std::vector<float> fileEnv = envelope(file), recEnv = envelope(rec.samples);
     long first = long(kSchedule[0].seconds * 1000);
     long lagMs = bestLag(fileEnv, first - 1000, 2000, recEnv, -first + 1000, 30000);
     long lag = lagMs * kEnvelope;
-    std::vector<double> deltas, byArrival;
-    printf("cut       heard at (s)  flash after heard (ms)  by arrival (ms, less a constant)\n");
-    for (int row = 0; row + 1 < kScheduleRows; ++row) {
-        double cut = kSchedule[row].seconds;
-        if (cut > std::min(seconds - 0.5, kLastCut))
-            break;
+    std::vector<CutFlash> cuts;
+    for (double cut : cutsUntil(std::min(seconds - 0.5, kLastCut))) {
         long at = long(cut * 1000);
         lagMs = bestLag(fileEnv, at - 200, 400, recEnv, lag / kEnvelope - 30, lag / kEnvelope + 30);
         long frame = long(cut * kRate);
         lag = bestLag(file, frame - kRate / 100, kRate / 20, rec.samples, lagMs * kEnvelope - 100,
                       lagMs * kEnvelope + 100);
-        double heard = line.start + line.perFrame * double(frame + lag);
-        const Stamp* flash = nullptr;
-        for (size_t i = 1; i < stamps.size() && !flash; ++i)
-            if (stamps[i].time >= heard - 0.15 && stamps[i].time <= heard + 0.25 &&
-                stamps[i].brightness - stamps[i - 1].brightness > kRise)
-                flash = &stamps[i];
+        double heard = c.line.start + c.line.perFrame * double(frame + lag);
+        const Stamp* flash = flashNear(show.stamps, heard);
         if (!flash) {
-            printf("%8.3f  %10.3f    no flash found\n", cut, heard - start);
+            cuts.push_back({cut, heard, false, 0, 0});
             continue;
         }
-        deltas.push_back(1000 * (flash->time - heard));
-        byArrival.push_back(1000 *
-                            (flash->time - arrivalStart - arrivalPerFrame * double(frame + lag)));
-        printf("%8.3f  %10.3f    %+7.1f                 %+7.1f\n", cut, heard - start,
-               deltas.back(), byArrival.back());
+        cuts.push_back(
+            {cut, heard, true, 1000 * (flash->time - heard),
+             1000 * (flash->time - c.arrivalStart - c.arrivalPerFrame * double(frame + lag))});
+    }
+    return cuts;
+}
+
+void reportRun(const MonitorRecording& rec, const ShowRun& show, const RecordingClock& c) {
+    printf("show status %d, %zu frames presented, %zu s of sound recorded\n",
+           WIFEXITED(show.status) ? WEXITSTATUS(show.status) : -1, show.stamps.size(),
+           rec.samples.size() / kRate);
+    printf("sink clock fitted at %+.1f ppm against CLOCK_MONOTONIC (reads within %.2f ms)\n",
+           c.byCapture, 1000 * c.spread);
+    printf("sound path: %s\n",
+           sdlDriverNamed() ? "SDL (SDL_AUDIODRIVER is set)" : "the sound server directly");
+    printf("load average before %s, after %s\n", show.loadBefore.c_str(), show.loadAfter.c_str());
+}
+
+// The cuts' table and the delays' statistics; 1 when no cut was measured.
+int reportCuts(const std::vector<CutFlash>& cuts, double start) {
+    std::vector<double> cutTimes, deltas, byArrival;
+    printf("cut       heard at (s)  flash after heard (ms)  by arrival (ms, less a constant)\n");
+    for (const CutFlash& c : cuts) {
+        if (!c.found) {
+            printf("%8.3f  %10.3f    no flash found\n", c.cut, c.heard - start);
+            continue;
+        }
+        cutTimes.push_back(c.cut);
+        deltas.push_back(c.delta);
+        byArrival.push_back(c.byArrival);
+        printf("%8.3f  %10.3f    %+7.1f                 %+7.1f\n", c.cut, c.heard - start, c.delta,
+               c.byArrival);
     }
     if (deltas.empty()) {
         printf("no cut measured\n");
         return 1;
     }
-    std::vector<double> sorted = deltas;
-    std::sort(sorted.begin(), sorted.end());
+    OffsetSummary d = summarizeOffsets(deltas, cutTimes);
     printf("%zu cuts: median %+.1f ms, range %+.1f..%+.1f ms (target: median within 22 ms, "
            "every cut within 35 ms)\n",
-           sorted.size(), sorted[sorted.size() / 2], sorted.front(), sorted.back());
-    std::sort(byArrival.begin(), byArrival.end());
-    double middle = byArrival[byArrival.size() / 2];
-    printf("by arrival: spread %+.1f..%+.1f ms around the median\n", byArrival.front() - middle,
-           byArrival.back() - middle);
+           deltas.size(), d.median, d.lo, d.hi);
+    OffsetSummary a = summarizeOffsets(byArrival, cutTimes);
+    printf("by arrival: spread %+.1f..%+.1f ms around the median\n", a.lo - a.median,
+           a.hi - a.median);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s SHOW SHIM [seconds] [monitor source]\n", argv[0]);
+        return 2;
+    }
+    std::string show = argv[1], shim = argv[2];
+    SyncArgs run = syncArgs(argc, argv, 3);
+    std::string music = show.substr(0, show.rfind('/') + 1) + "data/tarnwhistle.ogg";
+    std::vector<float> file = decodeMusicOrSay(music, "");
+    if (file.empty())
+        return 1;
+    MonitorRecording rec;
+    ShowRun showRun;
+    if (!record(show, shim, run, rec, showRun))
+        return 1;
+    RecordingClock clock = timeRecording(rec);
+    reportRun(rec, showRun, clock);
+    return reportCuts(findCuts(file, rec, showRun, clock, run.seconds), showRun.start);
 }

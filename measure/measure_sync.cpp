@@ -2,24 +2,30 @@
 // the soundtrack through the music stream, records the sink's monitor and logs the clock.
 // Usage: measure_sync [seconds] [monitor source] [music file]; run with_pulse.sh.
 #include "shell/music_stream.h"
-#include "shell/schedule.h"
 #include "measure/onset.h"
-#include "measure/mono_file.h"
 #include "measure/monitor_recording.h"
+#include "measure/sync_measure.h"
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <vector>
 
 namespace {
 
-const int kRate = 44100;          // of the soundtrack and of the recording, frames per second
-const int kChunk = 256;           // frames per read from the monitor (5.8 ms)
+const int kRate = kSyncRate;
 const double kSearchWindow = 0.1; // seconds either side of a predicted onset
+
+// The clock's readings while the music played, and when each was taken (monotonic s).
+struct ClockLog {
+    std::vector<double> clock, clockTime;
+};
+
+// One cut: where the file has its onset (s), and the clock minus what was heard (ms).
+struct CutOffset {
+    double cut, fileOnset, byOnset, byWave;
+};
 
 // The lag (frames) at which b best matches a around a's frame `at`, searched within
 // `around` of `guess`: the recording is the file, delayed and unchanged.
@@ -41,70 +47,45 @@ long bestLag(const std::vector<float>& a, long at, const std::vector<float>& b, 
     return best;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    double seconds = argc > 1 ? atof(argv[1]) : 120.0;
-    const char* source = argc > 2 ? argv[2] : "glimwick.monitor";
-    std::string music =
-        argc > 3 ? argv[3] : std::string(GLIMWICK_SOURCE_DIR) + "/data/tarnwhistle.ogg";
-
-    std::vector<float> file = decodeMonoFile(music.c_str());
-    if (file.empty()) {
-        fprintf(stderr, "measure_sync: cannot decode %s\n", music.c_str());
-        return 1;
-    }
-    std::vector<Onset> fileOnsets = detectOnsets(file, kRate);
-
-    MonitorRecording rec;
-    if (!startMonitorRecording(rec, source, kRate)) {
+// Plays `music` through the music stream for `run.seconds` while the monitor records,
+// reading the clock every millisecond.
+bool record(const SyncArgs& run, const std::string& music, MonitorRecording& rec, ClockLog& log) {
+    if (!startMonitorRecording(rec, run.source, kRate)) {
         stopMonitorRecording(rec);
-        return 1;
+        return false;
     }
     std::string error;
     resetMusicSlots();
     if (!initSound(&error) || !openMusic(music.c_str(), &error)) {
         fprintf(stderr, "measure_sync: %s\n", error.c_str());
         stopMonitorRecording(rec);
-        return 1;
+        return false;
     }
     playMusic(false);
-    std::vector<double> clock, clockTime;
     double start = monotonicSeconds();
-    while (monotonicSeconds() - start < seconds + 1.0) {
+    while (monotonicSeconds() - start < run.seconds + 1.0) {
         double t = musicTime();
-        clockTime.push_back(monotonicSeconds());
-        clock.push_back(t);
-        if (t >= seconds)
+        log.clockTime.push_back(monotonicSeconds());
+        log.clock.push_back(t);
+        if (t >= run.seconds)
             break;
         timespec ms{0, 1000000};
         nanosleep(&ms, nullptr);
     }
     stopMonitorRecording(rec);
     closeSound();
+    return true;
+}
 
-    double spread = 0;
-    CaptureLine line = captureLine(rec, kRate, &spread);
-    printf("recording: %zu reads, capture times within %.2f ms of the line in half of them\n",
-           rec.anchorFrame.size(), 1000 * spread);
-    double byCapture = 0, byRead = 0;
-    monitorRateError(rec, kRate, &byCapture, &byRead);
-    printf("monitor frames came %+.1f ppm off nominal by capture times, %+.1f ppm by read times\n",
-           byCapture, byRead);
-    printf("sound path: %s\n", getenv("SDL_AUDIODRIVER") && *getenv("SDL_AUDIODRIVER")
-                                   ? "SDL, driver named by SDL_AUDIODRIVER"
-                                   : "the sound server directly when one answers");
+// Each cut whose onset is found in the file and in the recording: when the clock said it
+// was audible against when it was heard, by onset and by waveform.
+std::vector<CutOffset> findCuts(const std::vector<float>& file,
+                                const std::vector<Onset>& fileOnsets, const MonitorRecording& rec,
+                                const CaptureLine& line, const ClockLog& log, double seconds) {
     std::vector<Onset> heardOnsets = detectOnsets(rec.samples, kRate);
-    int backwards = 0;
-    for (size_t i = 1; i < clock.size(); ++i)
-        backwards += clock[i] < clock[i - 1];
-
-    printf("cut       file onset  offset by onsets  by waveform   (clock minus audible, ms)\n");
-    std::vector<double> cutTimes, byOnset, byWave;
-    for (int row = 0; row + 1 < kScheduleRows; ++row) {
-        double cut = kSchedule[row].seconds;
-        if (cut > seconds - 0.5)
-            break;
+    const std::vector<double>& clock = log.clock;
+    std::vector<CutOffset> cuts;
+    for (double cut : cutsUntil(seconds - 0.5)) {
         const Onset* fo = onsetNear(fileOnsets, cut, 0.02);
         if (!fo)
             continue;
@@ -112,7 +93,7 @@ int main(int argc, char** argv) {
         size_t k = size_t(std::lower_bound(clock.begin(), clock.end(), fo->time) - clock.begin());
         if (k >= clock.size())
             continue;
-        double clockAt = clockTime[k] - (clock[k] - fo->time);
+        double clockAt = log.clockTime[k] - (clock[k] - fo->time);
         // The same onset in the recording, near where the clock put it.
         double predicted = (clockAt - line.start) / line.perFrame / kRate;
         const Onset* ho = onsetNear(heardOnsets, predicted, kSearchWindow);
@@ -123,33 +104,66 @@ int main(int argc, char** argv) {
         long lag = bestLag(file, fileFrame, rec.samples, lround((ho->time - fo->time) * kRate),
                            kRate / 100);
         double waveAt = line.start + line.perFrame * double(fileFrame + lag);
-        cutTimes.push_back(cut);
-        byOnset.push_back(1000 * (clockAt - heardAt));
-        byWave.push_back(1000 * (clockAt - waveAt));
-        printf("%8.3f  %8.3f    %+8.2f          %+8.2f\n", cut, fo->time, byOnset.back(),
-               byWave.back());
+        cuts.push_back({cut, fo->time, 1000 * (clockAt - heardAt), 1000 * (clockAt - waveAt)});
     }
-    if (cutTimes.size() < 2) {
-        printf("too few cuts found (%zu)\n", cutTimes.size());
+    return cuts;
+}
+
+void reportRecording(const MonitorRecording& rec, double spread) {
+    printf("recording: %zu reads, capture times within %.2f ms of the line in half of them\n",
+           rec.anchorFrame.size(), 1000 * spread);
+    double byCapture = 0, byRead = 0;
+    monitorRateError(rec, kRate, &byCapture, &byRead);
+    printf("monitor frames came %+.1f ppm off nominal by capture times, %+.1f ppm by read times\n",
+           byCapture, byRead);
+    printf("sound path: %s\n", sdlDriverNamed() ? "SDL, driver named by SDL_AUDIODRIVER"
+                                                : "the sound server directly when one answers");
+}
+
+// The cuts' table and the offsets' statistics; 1 when too few cuts were found.
+int reportCuts(const std::vector<CutOffset>& cuts, const ClockLog& log) {
+    printf("cut       file onset  offset by onsets  by waveform   (clock minus audible, ms)\n");
+    std::vector<double> cutTimes, byOnset, byWave;
+    for (const CutOffset& c : cuts) {
+        cutTimes.push_back(c.cut);
+        byOnset.push_back(c.byOnset);
+        byWave.push_back(c.byWave);
+        printf("%8.3f  %8.3f    %+8.2f          %+8.2f\n", c.cut, c.fileOnset, c.byOnset, c.byWave);
+    }
+    if (cuts.size() < 2) {
+        printf("too few cuts found (%zu)\n", cuts.size());
         return 1;
     }
     for (auto* v : {&byOnset, &byWave}) {
-        double n = double(v->size()), mean = 0, sd = 0, lo = 1e9, hi = -1e9;
-        for (double x : *v)
-            mean += x / n, lo = std::min(lo, x), hi = std::max(hi, x);
-        for (double x : *v)
-            sd += (x - mean) * (x - mean) / n;
-        // Drift: least-squares slope of the offset over music time, times 120 s.
-        double st = 0, so = 0, stt = 0, sto = 0;
-        for (size_t i = 0; i < v->size(); ++i)
-            st += cutTimes[i], so += (*v)[i], stt += cutTimes[i] * cutTimes[i],
-                sto += cutTimes[i] * (*v)[i];
-        double slope = (n * sto - st * so) / (n * stt - st * st);
+        OffsetSummary s = summarizeOffsets(*v, cutTimes);
         printf("%s: %zu cuts, mean %+.2f ms, sd %.2f ms, range %+.2f..%+.2f ms, drift %+.2f ms "
                "over 120 s\n",
-               v == &byOnset ? "by onsets  " : "by waveform", v->size(), mean, std::sqrt(sd), lo,
-               hi, slope * 120);
+               v == &byOnset ? "by onsets  " : "by waveform", v->size(), s.mean, s.sd, s.lo, s.hi,
+               s.slope * 120);
     }
-    printf("clock readings %zu, steps back %d\n", clock.size(), backwards);
+    int backwards = 0;
+    for (size_t i = 1; i < log.clock.size(); ++i)
+        backwards += log.clock[i] < log.clock[i - 1];
+    printf("clock readings %zu, steps back %d\n", log.clock.size(), backwards);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SyncArgs run = syncArgs(argc, argv, 1);
+    std::string music =
+        argc > 3 ? argv[3] : std::string(GLIMWICK_SOURCE_DIR) + "/data/tarnwhistle.ogg";
+    std::vector<float> file = decodeMusicOrSay(music, "measure_sync: ");
+    if (file.empty())
+        return 1;
+    std::vector<Onset> fileOnsets = detectOnsets(file, kRate);
+    MonitorRecording rec;
+    ClockLog log;
+    if (!record(run, music, rec, log))
+        return 1;
+    double spread = 0;
+    CaptureLine line = captureLine(rec, kRate, &spread);
+    reportRecording(rec, spread);
+    return reportCuts(findCuts(file, fileOnsets, rec, line, log, run.seconds), log);
 }
