@@ -1,4 +1,5 @@
-// A file held in memory, read by libvorbisfile through its callbacks.
+// A file held in memory, read by libvorbisfile through its callbacks: the music decoder's
+// own, and the only header that includes libvorbisfile.
 #pragma once
 #include <cstddef>
 #include <vorbis/vorbisfile.h>
@@ -12,3 +13,9 @@ struct MemoryFile {
 
 // Read, seek and tell over a MemoryFile* datasource; no close (the bytes are the caller's).
 ov_callbacks memoryFileCallbacks();
+
+// An open file as the decoder holds it: libvorbisfile's state and its view of the bytes.
+struct VorbisStream {
+    MemoryFile reader;
+    OggVorbis_File file;
+};

@@ -1,5 +1,6 @@
 // Ogg Vorbis decoding from memory, looped, with damaged stretches skipped.
 #include "shell/music/music_decoder.h"
+#include "shell/music/memory_file.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -61,7 +62,7 @@ long decodeFrames(MusicDecoder& d, float* out, int wanted) {
     if (wanted <= 0)
         return 0;
     for (int tries = 0; tries < kTriesPerBlock; ++tries) {
-        ogg_int64_t at = ov_pcm_tell(&d.file);
+        ogg_int64_t at = ov_pcm_tell(&d.stream->file);
         long got = 0;
         if (at > ogg_int64_t(d.passFrames)) {
             got = long(std::min<uint64_t>(uint64_t(at) - d.passFrames, uint64_t(wanted)));
@@ -69,7 +70,7 @@ long decodeFrames(MusicDecoder& d, float* out, int wanted) {
         } else {
             float** pcm = nullptr;
             int section = 0;
-            got = ov_read_float(&d.file, &pcm, wanted, &section);
+            got = ov_read_float(&d.stream->file, &pcm, wanted, &section);
             if (got < 0)
                 continue;   // decoding resumes at the next good page
             if (got == 0) { // the end of the data: silence up to the file's length
@@ -93,6 +94,8 @@ long decodeFrames(MusicDecoder& d, float* out, int wanted) {
 
 } // namespace
 
+MusicDecoder::MusicDecoder() = default;
+
 MusicDecoder::~MusicDecoder() {
     closeMusicDecoder(*this);
 }
@@ -100,19 +103,22 @@ MusicDecoder::~MusicDecoder() {
 bool openMusicData(MusicDecoder& d, std::vector<unsigned char> bytes, std::string* why) {
     closeMusicDecoder(d);
     d.bytes = std::move(bytes);
-    d.reader = MemoryFile{d.bytes.data(), d.bytes.size(), 0};
-    int code = ov_open_callbacks(&d.reader, &d.file, nullptr, 0, memoryFileCallbacks());
+    d.stream = std::make_unique<VorbisStream>();
+    d.stream->reader = MemoryFile{d.bytes.data(), d.bytes.size(), 0};
+    int code =
+        ov_open_callbacks(&d.stream->reader, &d.stream->file, nullptr, 0, memoryFileCallbacks());
     if (code != 0) { // nothing to release after a failed open with no close callback
         d.bytes.clear();
-        d.reader = MemoryFile{};
+        d.stream.reset();
         if (why)
             *why = vorbisError(code);
         return false;
     }
     d.isOpen = true;
     // One logical stream only: a chained file could change rate or channels mid-way.
-    vorbis_info* vi = ov_info(&d.file, -1);
-    if (ov_streams(&d.file) != 1 || !vi || vi->channels < 1 || vi->channels > 2 || vi->rate < 1) {
+    vorbis_info* vi = ov_info(&d.stream->file, -1);
+    if (ov_streams(&d.stream->file) != 1 || !vi || vi->channels < 1 || vi->channels > 2 ||
+        vi->rate < 1) {
         closeMusicDecoder(d);
         if (why)
             *why = "not a single mono or stereo stream";
@@ -120,7 +126,7 @@ bool openMusicData(MusicDecoder& d, std::vector<unsigned char> bytes, std::strin
     }
     d.channels = vi->channels;
     d.rate = int(vi->rate);
-    ogg_int64_t total = ov_pcm_total(&d.file, -1);
+    ogg_int64_t total = ov_pcm_total(&d.stream->file, -1);
     d.fileFrames = total > 0 ? uint64_t(total) : 0;
     rewindMusic(d, false);
     return true;
@@ -140,22 +146,23 @@ bool openMusicFile(MusicDecoder& d, const char* path, std::string* why) {
 
 void closeMusicDecoder(MusicDecoder& d) {
     if (d.isOpen)
-        ov_clear(&d.file);
+        ov_clear(&d.stream->file);
     d.isOpen = false;
-    d.reader = MemoryFile{};
+    d.ended = true; // nothing decodes until a new open
+    d.stream.reset();
     d.bytes.clear();
     d.bytes.shrink_to_fit();
 }
 
 void rewindMusic(MusicDecoder& d, bool loop) {
     d.loop = loop;
-    d.ended = !d.isOpen || ov_pcm_seek(&d.file, 0) != 0;
+    d.ended = !d.isOpen || ov_pcm_seek(&d.stream->file, 0) != 0;
     d.passFrames = 0;
 }
 
 void seekMusic(MusicDecoder& d, uint64_t frame) {
     bool inside = d.isOpen && (d.fileFrames == 0 || frame < d.fileFrames);
-    d.ended = !inside || ov_pcm_seek(&d.file, ogg_int64_t(frame)) != 0;
+    d.ended = !inside || ov_pcm_seek(&d.stream->file, ogg_int64_t(frame)) != 0;
     d.passFrames = frame;
 }
 
@@ -168,7 +175,7 @@ long decodeMusic(MusicDecoder& d, float* out, int frames) {
         if (got > 0) {
             done += int(got);
             restarted = false;
-        } else if (got == 0 && d.loop && !restarted && ov_pcm_seek(&d.file, 0) == 0) {
+        } else if (got == 0 && d.loop && !restarted && ov_pcm_seek(&d.stream->file, 0) == 0) {
             restarted = true;
             d.passFrames = 0;
             began = done;

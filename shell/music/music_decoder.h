@@ -2,15 +2,16 @@
 // silence for what was lost so that every pass lasts as long as the file says. No device,
 // no threads: whoever calls it owns it (the output's thread while sound plays).
 #pragma once
-#include "shell/music/memory_file.h"
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+struct VorbisStream; // libvorbisfile's state over the bytes (memory_file.h): the decoder's own
+
 struct MusicDecoder {
-    std::vector<unsigned char> bytes; // the whole file: decoding never waits on a disk
-    MemoryFile reader;                // libvorbisfile's view of bytes
-    OggVorbis_File file;
+    std::vector<unsigned char> bytes;     // the whole file: decoding never waits on a disk
+    std::unique_ptr<VorbisStream> stream; // while open
     bool isOpen = false;
     int channels = 0;
     int rate = 0;            // frames per second of the file: the clock counts its frames
@@ -18,8 +19,10 @@ struct MusicDecoder {
     bool loop = false;
     bool ended = false;      // a stream that does not loop has run out
     uint64_t passFrames = 0; // frames handed out in the current pass
-    MusicDecoder() = default;
-    MusicDecoder(const MusicDecoder&) = delete; // libvorbisfile holds a pointer to reader
+    // Made and ended out of line, where VorbisStream is complete; never copied, since the
+    // stream reads bytes where they stand.
+    MusicDecoder();
+    MusicDecoder(const MusicDecoder&) = delete;
     MusicDecoder& operator=(const MusicDecoder&) = delete;
     ~MusicDecoder();
 };

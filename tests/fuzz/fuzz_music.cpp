@@ -2,6 +2,7 @@
 // check as openMusic does, decode a few seconds looping as the output's thread does,
 // rewind, seek to where a silent clock might stand, decode again.
 #include "shell/music/music_decoder.h"
+#include "shell/music/memory_file.h"
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -40,13 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             abort(); // a refusal always says why
         return 0;
     }
-    if (decoder.reader.position > size || decoder.channels < 1 || decoder.channels > 2)
+    if (decoder.stream->reader.position > size || decoder.channels < 1 || decoder.channels > 2)
         abort();
     long seconds = kDecodeSeconds * std::min<long>(decoder.rate, kMaxRate);
     rewindMusic(decoder, true);
     decode(decoder, seconds);
     rewindMusic(decoder, true);
-    if (!decoder.ended && ov_pcm_tell(&decoder.file) != 0)
+    if (!decoder.ended && ov_pcm_tell(&decoder.stream->file) != 0)
         abort(); // playback's restart relies on landing exactly on frame 0
     decode(decoder, kChunkFrames);
     seekMusic(decoder, decoder.fileFrames / 2);
