@@ -4,9 +4,9 @@
 # there; the run still ends by itself at 120 s with status 0. Args: GLIMWICK WMCLOSE TESTDATA
 set -u
 testdata=$(readlink -f "$3")
-work=$(mktemp -d)
-exe=$(readlink -f "$1")
 . "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
+exe=$(readlink -f "$1")
 err="$work/err"
 second=""
 trap 'kill_children; [ -n "$second" ] && kill "$second" 2>/dev/null; rm -rf "$work"' EXIT

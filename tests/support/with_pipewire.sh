@@ -10,7 +10,8 @@
 # Usage: with_pipewire.sh COMMAND [ARGS...]
 set -u
 if [ -z "${GLIMWICK_IN_DBUS:-}" ]; then
-    runtime=$(mktemp -d)
+    . "$(dirname "$0")/e2e_lib.sh"
+    new_work_dir runtime
     chmod 700 "$runtime"
     mkdir -p "$runtime/config/pipewire/pipewire.conf.d"
     cat >"$runtime/config/pipewire/pipewire.conf.d/glimwick-null-sink.conf" <<'CONF'

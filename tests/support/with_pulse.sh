@@ -8,7 +8,8 @@
 # GLIMWICK_PULSE_NO_SINK=1: the server has no sink at all (as one configured without a
 # fallback sink); the command loads one with pactl when it wants.
 set -u
-runtime=$(mktemp -d)
+. "$(dirname "$0")/e2e_lib.sh"
+new_work_dir runtime
 chmod 700 "$runtime"
 export XDG_RUNTIME_DIR="$runtime" HOME="$runtime"
 unset SDL_AUDIODRIVER
