@@ -20,6 +20,17 @@ new_work_dir() {
     printf -v "$1" '%s' "$dir"
 }
 
+# own_pulse_server RUNTIME: every PulseAudio client from here on (the show, SDL, pactl)
+# talks to the server whose socket is in RUNTIME and to no other: PULSE_SERVER and the
+# other PULSE_ settings a desktop or container exports, and a default server in the
+# system's client.conf, would send them elsewhere, so that stopping the private server
+# changed nothing.
+own_pulse_server() {
+    local name
+    for name in $(compgen -e PULSE_); do unset "$name"; done
+    export PULSE_SERVER="unix:$1/pulse/native"
+}
+
 # Ids of top-level windows carrying the title, with their sizes: "ID WxH".
 titled_windows() {
     xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" |
