@@ -84,7 +84,7 @@ no_tmpdir() { # no_tmpdir SCRIPT ARGS...
 if sealed bash -c '! touch /.glimwick-probe' 2>/dev/null; then
     show=(/bin/true none /bin/false)
     for script in shell/e2e_shell.sh shell/e2e_flood.sh shell/e2e_wayland.sh \
-        shell/e2e_sound_loss.sh shell/e2e_sdl_sound_loss.sh shell/e2e_sound_no_sink.sh \
+        shell/e2e_sound_loss.sh shell/e2e_sound_no_sink.sh \
         scenes/e2e_show.sh; do
         no_tmpdir "$src/tests/$script" "${show[@]}"
     done
