@@ -5,12 +5,10 @@
 set -u
 capture=$(readlink -f "$1")
 cd "$2" || exit 1 # data/ is found from the working directory
-work=$(mktemp -d)
+. "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
 trap 'rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY
-failures=0 passes=0
-pass() { echo "PASS: $*"; passes=$((passes + 1)); }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # refused LABEL ARGS...: status 2, exactly one line on stderr, nothing new in $work.
 # $search_path, when set, is the tool's PATH.

@@ -7,13 +7,11 @@
 set -u
 capture=$(readlink -f "$1")
 cd "$2" || exit 1 # data/ is found from the working directory
-work=$(mktemp -d)
+. "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
 pid=""
 trap '[ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY
-failures=0 passes=0
-pass() { echo "PASS: $*"; passes=$((passes + 1)); }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 mkdir "$work/out" "$work/tmp" "$work/bin" "$work/state"
 frame=$((1024 * 768 * 3))
 

@@ -1,5 +1,6 @@
-// Golden frames: moments across the show rendered by the capture path and compared, reduced
-// to 256 x 192, with stored references. Regenerate the references (and look at them) with
+// Golden frames: the moments in tests/golden/moments.txt rendered by the capture path and
+// compared, reduced to 256 x 192, with stored references. Regenerate the references (and
+// look at them) with
 //   build/tests/capture/glimwick-test-golden --regenerate
 #include "tests/support/test_data.h"
 #include "capture/capture_show.h"
@@ -7,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -20,31 +23,67 @@ constexpr int kWidth = 256, kHeight = 192; // a quarter of the picture each way
 constexpr int kScale = kCaptureWidth / kWidth;
 
 struct Moment {
-    const char* name;
+    std::string name;
     double seconds; // music time of the frame (frame = seconds x kFps)
 };
 
-const Moment kMoments[] = {
-    {"scene1-text-panel", 2.0},   // first variant, its text panel, the start flash gone
-    {"scene2-first-bend", 17.0},  // the model bent for the first time, flash gone
-    {"scene3", 26.0},             // the camera from the side, feedback swirl
-    {"scene6-four-models", 60.0}, // white model with red, green and blue copies
-    {"quick-cut", 88.2},          // 42 frames into scene 76: the flash over its picture
-    {"end-scene", 110.0},         // the end part: model on dark red, two panels
+// The moments and the tolerance, from tests/golden/moments.txt (shared with the browser's
+// golden test, which says what each means).
+struct GoldenTable {
+    std::vector<Moment> moments;
+    double maxMeanDifference = -1; // per channel, in levels of 255
+    double maxShareOff = -1;       // of pixels with any channel off by more than levels
+    int levels = -1;
+    std::string error; // empty when the table was read whole
 };
-
-// Tolerated software-rendering differences (another Mesa, another CPU): after the 4 x 4
-// reduction, at most this mean absolute difference per channel, in levels of 255 ...
-constexpr double kMaxMeanDifference = 2.0;
-// ... and at most this share of pixels with any channel off by more than kLevels.
-constexpr double kMaxShareOff = 0.01;
-constexpr int kLevels = 16;
 
 using Image = std::vector<uint8_t>; // kWidth x kHeight RGB, top row first
 
 std::string sourceDir() {
     const char* dir = getenv("GLIMWICK_SOURCE_DIR");
     return dir && *dir ? dir : GLIMWICK_DEFAULT_SOURCE_DIR;
+}
+
+GoldenTable readTable(const std::string& path) {
+    GoldenTable table;
+    std::ifstream in(path);
+    if (!in) {
+        table.error = "cannot read " + path;
+        return table;
+    }
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        std::istringstream fields(line.substr(0, line.find('#')));
+        std::string key;
+        if (!(fields >> key))
+            continue;
+        bool read = false;
+        if (key == "moment") {
+            Moment m;
+            read = bool(fields >> m.name >> m.seconds);
+            table.moments.push_back(m);
+        } else if (key == "max-mean-difference") {
+            read = bool(fields >> table.maxMeanDifference);
+        } else if (key == "max-share-off") {
+            read = bool(fields >> table.maxShareOff);
+        } else if (key == "levels") {
+            read = bool(fields >> table.levels);
+        }
+        std::string rest;
+        if (!read || fields >> rest) {
+            table.error = path + ":" + std::to_string(number) + ": cannot read '" + line + "'";
+            return table;
+        }
+    }
+    if (table.moments.empty() || table.maxMeanDifference < 0 || table.maxShareOff < 0 ||
+        table.levels < 0)
+        table.error = path + ": no moments, or a tolerance missing";
+    return table;
+}
+
+const GoldenTable& goldenTable() {
+    static const GoldenTable table = readTable(sourceDir() + "/tests/golden/moments.txt");
+    return table;
 }
 
 std::string goldenPath(const Moment& m) {
@@ -95,7 +134,7 @@ std::vector<Image> renderMoments(std::string* error) {
     if (!openCaptureShow(text.c_str(), error))
         return frames;
     int64_t last = 0;
-    for (const Moment& m : kMoments)
+    for (const Moment& m : goldenTable().moments)
         last = std::max(last, int64_t(std::lround(m.seconds * kFps)));
     for (int64_t n = 0; n <= last; ++n) {
         const uint8_t* picture = captureFrame(n, kFps);
@@ -103,7 +142,7 @@ std::vector<Image> renderMoments(std::string* error) {
             *error = "the frame loop ended at frame " + std::to_string(n);
             break;
         }
-        for (const Moment& m : kMoments)
+        for (const Moment& m : goldenTable().moments)
             if (std::lround(m.seconds * kFps) == n)
                 frames.push_back(reduce(picture));
     }
@@ -129,7 +168,7 @@ Difference compare(const Image& actual, const Image& golden) {
             worst = std::max(worst, delta);
             d.picture[i * 3 + c] = uint8_t(std::min(255, delta * 4));
         }
-        off += worst > kLevels;
+        off += worst > goldenTable().levels;
     }
     for (double& m : d.meanPerChannel)
         m /= double(pixels);
@@ -140,11 +179,13 @@ Difference compare(const Image& actual, const Image& golden) {
 bool gRegenerate = false;
 
 TEST(GoldenFrames, MomentsAcrossTheShowMatchTheReferences) {
+    const GoldenTable& table = goldenTable();
+    ASSERT_TRUE(table.error.empty()) << table.error;
     std::string error;
     std::vector<Image> frames = renderMoments(&error);
-    ASSERT_EQ(frames.size(), std::size(kMoments)) << error;
+    ASSERT_EQ(frames.size(), table.moments.size()) << error;
     for (size_t i = 0; i < frames.size(); ++i) {
-        const Moment& m = kMoments[i];
+        const Moment& m = table.moments[i];
         if (gRegenerate) {
             ASSERT_TRUE(writePng(goldenPath(m), frames[i])) << goldenPath(m);
             printf("wrote %s\n", goldenPath(m).c_str());
@@ -155,11 +196,11 @@ TEST(GoldenFrames, MomentsAcrossTheShowMatchTheReferences) {
         Difference d = compare(frames[i], golden);
         printf("%-20s mean difference R %.3f G %.3f B %.3f, %.3f%% of pixels off by more than "
                "%d\n",
-               m.name, d.meanPerChannel[0], d.meanPerChannel[1], d.meanPerChannel[2],
-               100.0 * d.shareOff, kLevels);
-        bool close = d.shareOff <= kMaxShareOff;
+               m.name.c_str(), d.meanPerChannel[0], d.meanPerChannel[1], d.meanPerChannel[2],
+               100.0 * d.shareOff, table.levels);
+        bool close = d.shareOff <= table.maxShareOff;
         for (double mean : d.meanPerChannel)
-            close = close && mean <= kMaxMeanDifference;
+            close = close && mean <= table.maxMeanDifference;
         if (!close) {
             char cwd[4096];
             std::string dir = getcwd(cwd, sizeof cwd) ? cwd : ".";

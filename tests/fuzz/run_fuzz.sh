@@ -7,7 +7,8 @@ set -eu
 fuzzer=$1 seeds=$2 seconds=$3
 work=${4:-}
 if [ -z "$work" ]; then
-    work=$(mktemp -d)
+    . "$(dirname "$0")/../support/e2e_lib.sh"
+    new_work_dir work
     trap 'rm -rf "$work"' EXIT
 fi
 mkdir -p "$work/corpus"

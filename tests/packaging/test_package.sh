@@ -6,8 +6,8 @@
 # Args: BUILD_DIR SOURCE_DIR
 set -u
 build=$(readlink -f "$1") source=$(readlink -f "$2")
-work=$(mktemp -d)
 . "$source/tests/support/e2e_lib.sh"
+new_work_dir work
 err="$work/err"
 trap 'kill_children; rm -rf "$work"' EXIT
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")

@@ -6,10 +6,10 @@
 set -u
 exe=$1 testdata=$3
 shots=${GLIMWICK_SCREENSHOT_DIR:-$PWD/e2e-show}
-work=$(mktemp -d)
+. "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
 pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
-. "$(dirname "$0")/../support/e2e_lib.sh"
 mkdir -p "$shots"
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }

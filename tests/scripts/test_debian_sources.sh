@@ -5,7 +5,8 @@
 # and apt itself accepting what comes out.
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
-scratch=$(mktemp -d)
+. "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir scratch
 trap 'rm -rf "$scratch"' EXIT
 failures=0
 passes=0

@@ -8,11 +8,11 @@
 # Args: GLIMWICK WMCLOSE TESTDATA THROWLIB HANGLIB
 set -u
 testdata=$(readlink -f "$3") throwlib=$(readlink -f "$4") hanglib=$(readlink -f "$5")
-work=$(mktemp -d)
+. "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
 pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/bin" && cp "$1" "$work/bin/glimwick" && exe="$work/bin/glimwick"
-. "$(dirname "$0")/../support/e2e_lib.sh"
 ulimit -c unlimited # a signal that dumped core would leave a file in the run's directory
 
 "$testdata" "$work/show" 30 || { echo "cannot write test data"; exit 1; }

@@ -4,9 +4,9 @@
 # so anything the show does not act on must never queue). Args: GLIMWICK WMCLOSE TESTDATA
 set -u
 exe=$(readlink -f "$1") wmclose=$(readlink -f "$2") testdata=$(readlink -f "$3")
-work=$(mktemp -d)
-err="$work/err"
 . "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
+err="$work/err"
 trap 'kill_children; rm -rf "$work"' EXIT
 
 "$testdata" "$work/show" 30 || { echo "cannot write test data"; exit 1; }

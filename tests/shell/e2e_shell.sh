@@ -3,10 +3,10 @@
 # manager's close request, and start-up failures. Args: GLIMWICK WMCLOSE TESTDATA
 set -u
 wmclose=$(readlink -f "$2") testdata=$(readlink -f "$3")
-work=$(mktemp -d)
+. "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
 # A copy of the executable with no data/ beside it, so only the working directory counts.
 mkdir -p "$work/bin" && cp "$1" "$work/bin/glimwick" && exe="$work/bin/glimwick"
-. "$(dirname "$0")/../support/e2e_lib.sh"
 err="$work/err"
 trap 'kill_children; rm -rf "$work"' EXIT
 

@@ -6,9 +6,9 @@
 # Escape ends it with status 0. Args: GLIMWICK WMCLOSE TESTDATA
 set -u
 testdata=$(readlink -f "$3")
-work=$(mktemp -d)
-exe=$(readlink -f "$1")
 . "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
+exe=$(readlink -f "$1")
 err="$work/err"
 pid=""
 trap 'kill_children; rm -rf "$work"' EXIT

@@ -6,9 +6,9 @@
 set -u
 exe=$(readlink -f "$1") testdata=$3
 shots=${GLIMWICK_SCREENSHOT_DIR:-$PWD/e2e-wayland}
-work=$(mktemp -d)
-err="$work/err" # read by the shared helpers
 . "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
+err="$work/err" # read by the shared helpers
 pid="" weston=""
 trap 'kill $pid $weston 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$shots"

@@ -1,11 +1,35 @@
-# Shared by the end-to-end scripts (sourced): verdicts and finding the show's windows.
-# Uses $pid (the show's process) and $err (its stderr file); sets $box (the question) and
-# $win (the window).
+# Shared by the test scripts and wrappers (sourced): work folders, verdicts, finding the
+# show's windows. Uses $pid (the show's process) and $err (its stderr file); sets $box (the
+# question) and $win (the window).
 title="V o r n i c >> Glimwick"
 failures=0 passes=0
 
 pass() { echo "PASS: $*"; passes=$((passes + 1)); }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# new_work_dir VAR: a new private folder under $TMPDIR (or /tmp) in $VAR; when none can be
+# made (TMPDIR missing, the disk full or read-only) one line and the script ends with
+# status 1, before anything is written: an empty path would make every "$VAR/..." a path
+# at the root of the file system.
+new_work_dir() {
+    local dir
+    if ! dir=$(mktemp -d 2>/dev/null) || [ ! -d "$dir" ]; then
+        echo "${0##*/}: cannot make a work folder in ${TMPDIR:-/tmp}" >&2
+        exit 1
+    fi
+    printf -v "$1" '%s' "$dir"
+}
+
+# own_pulse_server RUNTIME: every PulseAudio client from here on (the show, SDL, pactl)
+# talks to the server whose socket is in RUNTIME and to no other: PULSE_SERVER and the
+# other PULSE_ settings a desktop or container exports, and a default server in the
+# system's client.conf, would send them elsewhere, so that stopping the private server
+# changed nothing.
+own_pulse_server() {
+    local name
+    for name in $(compgen -e PULSE_); do unset "$name"; done
+    export PULSE_SERVER="unix:$1/pulse/native"
+}
 
 # Ids of top-level windows carrying the title, with their sizes: "ID WxH".
 titled_windows() {

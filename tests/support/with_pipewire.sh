@@ -2,15 +2,17 @@
 # Runs a command against a private PipeWire with its PulseAudio service (pipewire,
 # wireplumber, pipewire-pulse, under dbus-run-session) and a null sink named "glimwick",
 # made by a drop-in in $XDG_CONFIG_HOME/pipewire/pipewire.conf.d/. The PipeWire twin of
-# with_pulse.sh, with the same contract: the command sees the private XDG_RUNTIME_DIR and
-# no SDL_AUDIODRIVER (GLIMWICK_SDL_PULSE=1 sets SDL's pulseaudio driver),
+# with_pulse.sh, with the same contract: the command sees the private XDG_RUNTIME_DIR,
+# PULSE_SERVER naming the service there and no other PULSE_ setting, and no
+# SDL_AUDIODRIVER (GLIMWICK_SDL_PULSE=1 sets SDL's pulseaudio driver),
 # GLIMWICK_PULSE_PID (pipewire-pulse's pid: stopping it is a server going away, for the
 # show), the function glimwick_pulse_start, which starts another pipewire-pulse, and
 # GLIMWICK_PIPEWIRE=1.
 # Usage: with_pipewire.sh COMMAND [ARGS...]
 set -u
 if [ -z "${GLIMWICK_IN_DBUS:-}" ]; then
-    runtime=$(mktemp -d)
+    . "$(dirname "$0")/e2e_lib.sh"
+    new_work_dir runtime
     chmod 700 "$runtime"
     mkdir -p "$runtime/config/pipewire/pipewire.conf.d"
     cat >"$runtime/config/pipewire/pipewire.conf.d/glimwick-null-sink.conf" <<'CONF'
@@ -28,6 +30,7 @@ context.objects = [
 ]
 CONF
     export XDG_RUNTIME_DIR="$runtime" HOME="$runtime" XDG_CONFIG_HOME="$runtime/config"
+    own_pulse_server "$runtime"
     GLIMWICK_IN_DBUS=1 dbus-run-session -- bash "$0" "$@" 2>&1
     rc=$?
     rm -rf "$runtime"

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Runs a command against a private PulseAudio server with a null sink named "glimwick",
 # then stops the server by its pid. Usage: with_pulse.sh COMMAND [ARGS...]
-# The command sees the server's XDG_RUNTIME_DIR and no SDL_AUDIODRIVER, so the music
-# plays on the server directly (set GLIMWICK_SDL_PULSE=1 for SDL's own pulseaudio driver),
+# The command sees the server's XDG_RUNTIME_DIR, PULSE_SERVER naming that server and no
+# other PULSE_ setting, and no SDL_AUDIODRIVER, so the music plays on the server directly
+# (set GLIMWICK_SDL_PULSE=1 for SDL's own pulseaudio driver),
 # GLIMWICK_PULSE_PID, the server's pid, and the function glimwick_pulse_start, which
 # starts another server in its place (the caller stops that one).
 # GLIMWICK_PULSE_NO_SINK=1: the server has no sink at all (as one configured without a
 # fallback sink); the command loads one with pactl when it wants.
 set -u
-runtime=$(mktemp -d)
+. "$(dirname "$0")/e2e_lib.sh"
+new_work_dir runtime
 chmod 700 "$runtime"
 export XDG_RUNTIME_DIR="$runtime" HOME="$runtime"
+own_pulse_server "$runtime"
 unset SDL_AUDIODRIVER
 [ -n "${GLIMWICK_SDL_PULSE:-}" ] && export SDL_AUDIODRIVER=pulseaudio
 # -n: no default configuration, only the modules named; as root the server runs in its

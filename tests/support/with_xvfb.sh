@@ -5,14 +5,16 @@
 # -noreset keeps the server up while one client after another connects and leaves.
 # Usage: with_xvfb.sh COMMAND [ARGS...]
 set -u
-fdfile=$(mktemp)
+. "$(dirname "$0")/e2e_lib.sh"
+new_work_dir scratch
+fdfile=$scratch/display
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
 xvfb_pid=$!
 child=""
 stop() {
     [ -n "$child" ] && kill "$child" 2>/dev/null
     kill "$xvfb_pid" 2>/dev/null
-    rm -f "$fdfile"
+    rm -rf "$scratch"
 }
 trap 'stop; exit 143' TERM
 trap 'stop; exit 130' INT
@@ -31,7 +33,7 @@ for _ in $(seq 1 600); do
     sleep 0.1
 done
 display=$(tr -d '[:space:]' <"$fdfile")
-rm -f "$fdfile"
+rm -rf "$scratch"
 if [ -z "$display" ]; then
     echo "with_xvfb: Xvfb did not start" >&2
     stop

@@ -123,13 +123,32 @@ async function oneLineCase(page, pattern) {
   check("no exception", !page.errors.some((e) => e.startsWith("exception")), page.errors.join("; "));
 }
 
-// The golden test's moments, tolerance and 4 x 4 reduction (tests/capture/test_golden_frames.cpp).
-const kMoments = [
-  ["scene1-text-panel", 2.0], ["scene2-first-bend", 17.0], ["scene3", 26.0],
-  ["scene6-four-models", 60.0], ["quick-cut", 88.2], ["end-scene", 110.0],
-];
+// The golden test's 4 x 4 reduction (tests/capture/test_golden_frames.cpp); its moments and
+// tolerance are in tests/golden/moments.txt, which both tests read.
 const kWidth = 1024, kHeight = 768, kScale = 4;
-const kMaxMeanDifference = 2.0, kMaxShareOff = 0.01, kLevels = 16;
+
+// tests/golden/moments.txt: "moment NAME SECONDS" lines and the tolerance, # comments.
+function readGoldenTable(source) {
+  const file = path.join(source, "tests/golden/moments.txt");
+  const table = { moments: [] };
+  fs.readFileSync(file, "utf8").split("\n").forEach((line, i) => {
+    const fields = line.replace(/#.*/, "").trim().split(/\s+/).filter((f) => f);
+    if (fields.length === 0) return;
+    const [key, ...values] = fields;
+    const numbers = values.map(Number);
+    const bad = () => { throw new Error(`${file}:${i + 1}: cannot read '${line}'`); };
+    if (key === "moment") {
+      if (values.length !== 2 || !Number.isFinite(numbers[1])) bad();
+      table.moments.push([values[0], numbers[1]]);
+    } else if (["max-mean-difference", "max-share-off", "levels"].includes(key)) {
+      if (values.length !== 1 || !Number.isFinite(numbers[0])) bad();
+      table[key] = numbers[0];
+    } else bad();
+  });
+  if (!table.moments.length || !["max-mean-difference", "max-share-off", "levels"].every((k) => k in table))
+    throw new Error(`${file}: no moments, or a tolerance missing`);
+  return table;
+}
 
 // RGBA rows bottom first, 1024 x 768, to RGB 256 x 192 top first, each a 4 x 4 box average.
 function reduce(rgba) {
@@ -148,7 +167,7 @@ function reduce(rgba) {
   return out;
 }
 
-function compare(actual, golden) {
+function compare(actual, golden, levels) {
   const pixels = actual.length / 3, mean = [0, 0, 0];
   let off = 0;
   for (let i = 0; i < pixels; i++) {
@@ -158,17 +177,17 @@ function compare(actual, golden) {
       mean[c] += delta;
       worst = Math.max(worst, delta);
     }
-    if (worst > kLevels) off++;
+    if (worst > levels) off++;
   }
   return { mean: mean.map((m) => m / pixels), shareOff: off / pixels };
 }
 
-async function goldenCase(page, source) {
+async function goldenCase(page, source, table) {
   await page.waitFor(`["ended", "failed"].includes(window.glimwickState)`, 540); // under the CTest timeout, so a stall reads as a failure
   check("the frames were rendered", (await page.evaluate("window.glimwickEndReason")) === "frames done",
         await page.evaluate(`document.getElementById("line").textContent`));
   const keep = process.env.GLIMWICK_WEB_GOLDEN_OUT; // where to leave the pictures, if set
-  for (const [name, seconds] of kMoments) {
+  for (const [name, seconds] of table.moments) {
     const frame = Math.round(seconds * 60);
     const encoded = await page.evaluate(`(() => { const f = window.glimwickFrames[${frame}];
       if (!f) return ""; let s = ""; for (let i = 0; i < f.length; i += 32768)
@@ -178,10 +197,10 @@ async function goldenCase(page, source) {
     const actual = reduce(rgba);
     const golden = rgbOf(fs.readFileSync(path.join(source, "tests/golden", name + ".png")));
     if (keep) execFileSync("convert", ["-size", "256x192", "-depth", "8", "rgb:-", path.join(keep, name + ".png")], { input: actual });
-    const d = compare(actual, golden);
-    const figures = `mean ${d.mean.map((m) => m.toFixed(3)).join("/")}, ${(d.shareOff * 100).toFixed(3)} % off by more than ${kLevels}`;
+    const d = compare(actual, golden, table.levels);
+    const figures = `mean ${d.mean.map((m) => m.toFixed(3)).join("/")}, ${(d.shareOff * 100).toFixed(3)} % off by more than ${table.levels}`;
     console.log(name + ": " + figures);
-    check(name + " matches the reference", Math.max(...d.mean) <= kMaxMeanDifference && d.shareOff <= kMaxShareOff, figures);
+    check(name + " matches the reference", Math.max(...d.mean) <= table["max-mean-difference"] && d.shareOff <= table["max-share-off"], figures);
   }
   check("no exception", !page.errors.some((e) => e.startsWith("exception")), page.errors.join("; "));
 }
@@ -196,6 +215,7 @@ async function main() {
     fs.rmSync(path.join(scratch, "data/tarnwhistle.ogg"));
     root = scratch;
   }
+  const table = which === "golden" ? readGoldenTable(path.resolve(source)) : null;
   const server = await serve(root);
   const flags = { "no-webgl": ["--disable-webgl"],
                   "no-audio": ["--autoplay-policy=document-user-activation-required"] };
@@ -203,7 +223,7 @@ async function main() {
   try {
     let url = `http://127.0.0.1:${server.address().port}/`;
     if (which === "golden")
-      url += "?frames=" + kMoments.map(([, s]) => Math.round(s * 60)).join(",");
+      url += "?frames=" + table.moments.map(([, s]) => Math.round(s * 60)).join(",");
     const page = await Page.open(browser, url);
     if (which === "page") await pageCase(page);
     else if (which === "fullscreen") await fullscreenCase(page);
@@ -214,7 +234,7 @@ async function main() {
       await page.evaluate(`document.getElementById("no").click()`);
       await oneLineCase(page, /^glimwick: sound: the browser would not start audio$/);
     }
-    else if (which === "golden") await goldenCase(page, path.resolve(source));
+    else if (which === "golden") await goldenCase(page, path.resolve(source), table);
     else throw new Error("unknown case " + which);
   } finally {
     await browser.close();

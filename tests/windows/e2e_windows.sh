@@ -19,9 +19,9 @@ esac
 mode=$1 folder=$(readlink -f "$2") probe_exe=$(readlink -f "$3")
 shots=${GLIMWICK_SCREENSHOT_DIR:-$PWD/e2e-windows}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-work=$(mktemp -d)
-err="$work/err" # read by the shared helpers
 . "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir work
+err="$work/err" # read by the shared helpers
 [ -x "$folder/glimwick.exe" ] || { echo "no $folder/glimwick.exe: run scripts/build-windows.sh"; exit 1; }
 # Started here with their output elsewhere, so that no later wine process hands its
 # server ctest's pipe (ctest would wait for the server to end).

@@ -7,7 +7,8 @@
 #   root: apt-get directly, DEBIAN_FRONTEND reaching it.
 # Run as root, the user cases run as nobody; run as a user, the root case is skipped.
 set -u
-bin=$(mktemp -d)
+. "$(dirname "$0")/../support/e2e_lib.sh"
+new_work_dir bin
 chmod 755 "$bin"
 trap 'rm -rf "$bin"' EXIT
 # A copy the unprivileged user can read wherever the checkout is (root's home, say).
