@@ -1,72 +1,113 @@
-// The show's own start-up and frame loop, headless, on a clock that advances per frame.
-#include "capture/capture_show.h"
+// Start, step and stop over the show's start-up and frame loop, with the optional read-back.
+#include "shell/driver.h"
+#include "shell/data_path.h"
 #include "shell/demo_state.h"
 #include "shell/frame_loop.h"
+#include "shell/gl_window.h"
+#include "shell/music_stream.h"
+#include "shell/schedule.h"
 #include "shell/startup.h"
 #include <GL/glew.h>
-#include <SDL2/SDL.h>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+// The build names the data files once, for the programs and the page alike.
+#ifndef GLIMWICK_MUSIC_FILE
+#error "the build names the music file (GLIMWICK_MUSIC_FILE)"
+#endif
+
 namespace {
 
 struct {
+    // Lives until the process ends; stopShow releases its render targets.
     std::unique_ptr<DemoState> demo;
     FrameLoop loop;
-    int32_t milliseconds = 0;      // music position of the frame being rendered
-    std::vector<uint8_t> bottomUp; // as glReadPixels gives it
-    std::vector<uint8_t> picture;  // top row first
     bool ended = false;
+    double seconds = 0;            // fixed-rate clock: music position of the frame being drawn
+    double lastReading = 0;        // music clock at the previous driverMusicPassedEnd
+    std::vector<uint8_t> bottomUp; // RGBA, bottom row first, as glReadPixels gives it
+    std::vector<uint8_t> picture;  // RGB, top row first
 } state;
 
-double syntheticClock() {
-    return double(state.milliseconds) * double(0.001f);
+double fixedRateClock() {
+    return state.seconds;
 }
 
-// The finished picture of the window, read before the swap presents it.
+// The finished picture of the window, read before the swap presents it (from the back
+// buffer, the default framebuffer's read buffer). RGBA is the one format every GL and
+// WebGL reads; the alpha is dropped and the rows turned top first.
 void readPresentedPicture(DemoState&) {
-    glReadBuffer(GL_BACK);
+    const int width = kPictureSize.width, height = kPictureSize.height;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kCaptureWidth, kCaptureHeight, GL_RGB, GL_UNSIGNED_BYTE,
-                 state.bottomUp.data());
-    const size_t row = size_t(kCaptureWidth) * 3;
-    for (int y = 0; y < kCaptureHeight; ++y)
-        std::copy_n(&state.bottomUp[size_t(kCaptureHeight - 1 - y) * row], row,
-                    &state.picture[size_t(y) * row]);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, state.bottomUp.data());
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* from = &state.bottomUp[size_t(height - 1 - y) * width * 4];
+        uint8_t* to = &state.picture[size_t(y) * width * 3];
+        for (int x = 0; x < width; ++x)
+            std::copy_n(from + x * 4, 3, to + x * 3);
+    }
+}
+
+bool step(MusicClock clock) {
+    if (state.ended || !state.demo)
+        return false;
+    state.ended = !runFramePass(*state.demo, state.loop, clock);
+    return !state.ended;
 }
 
 } // namespace
 
-int32_t captureMilliseconds(int64_t frame, int fps) {
-    return int32_t((frame * 2000 + fps) / (2 * int64_t(fps))); // halves round up
+std::string driverMusicPath() {
+    return resolveDataPath(GLIMWICK_MUSIC_FILE);
 }
 
-bool openCaptureShow(const char* textPath, std::string* error) {
-    // The same picture on a desktop, under Xvfb and with no display at all.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+bool startDriver(const DriverSetup& setup, std::string* error) {
+    if (setup.offscreen)
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    registerWindowClass();
+    resetMusicSlots();
     state.demo = std::make_unique<DemoState>();
-    state.bottomUp.assign(size_t(kCaptureWidth) * kCaptureHeight * 3, 0);
-    state.picture.assign(state.bottomUp.size(), 0);
     state.loop = FrameLoop{};
-    state.loop.beforeSwap = readPresentedPicture;
     state.ended = false;
-    if (startShow(*state.demo, false, nullptr, textPath, error))
-        return true;
-    closeCaptureShow();
-    return false;
+    state.lastReading = 0;
+    if (setup.readBack) {
+        const size_t pixels = size_t(kPictureSize.width) * kPictureSize.height;
+        state.bottomUp.assign(pixels * 4, 0);
+        state.picture.assign(pixels * 3, 0);
+        state.loop.beforeSwap = readPresentedPicture;
+    }
+    std::string music = driverMusicPath();
+    std::string text = setup.textPath ? setup.textPath : resolveDataPath(GLIMWICK_TEXT_FILE);
+    return startShow(*state.demo, setup.fullscreen, setup.music ? music.c_str() : nullptr,
+                     text.c_str(), error);
 }
 
-const uint8_t* captureFrame(int64_t frame, int fps) {
-    if (state.ended || !state.demo)
-        return nullptr;
-    state.milliseconds = captureMilliseconds(frame, fps);
-    state.ended = !runFramePass(*state.demo, state.loop, syntheticClock);
-    return state.ended ? nullptr : state.picture.data();
+bool stepDriver() {
+    return step(musicTime);
 }
 
-void closeCaptureShow() {
+bool stepDriverAt(int64_t frame, int fps) {
+    state.seconds = fixedRateSeconds(frame, fps);
+    return step(fixedRateClock);
+}
+
+bool driverMusicPassedEnd() {
+    double now = musicTime();
+    bool passed = musicPassedEnd(state.lastReading, now);
+    state.lastReading = now;
+    return passed;
+}
+
+bool driverReachedEnd() {
+    return state.loop.runFinished;
+}
+
+const uint8_t* driverPicture() {
+    return state.picture.empty() ? nullptr : state.picture.data();
+}
+
+void stopDriver() {
     stopShow();
-    SDL_Quit();
 }

@@ -1,23 +1,38 @@
-// The show rendered offscreen on a synthetic music clock, one finished picture at a time.
+// The one shape every driver of the show takes: start, step one frame on a clock, stop.
 #pragma once
 #include <cstdint>
 #include <string>
 
-// Picture size of the show's window, pixels.
-constexpr int kCaptureWidth = 1024;
-constexpr int kCaptureHeight = 768;
+// How a run starts.
+struct DriverSetup {
+    bool fullscreen = false;
+    bool music = true;      // false: no sound at all; frames are stepped on the fixed-rate clock
+    bool offscreen = false; // SDL's offscreen video: the same picture with or without a display
+    bool readBack = false;  // keep each frame's finished picture for driverPicture
+    const char* textPath =
+        nullptr; // the text panels; null: the data file, found as the show finds it
+};
 
-// Music position of frame n at fps frames per second: round(n x 1000 / fps) whole
-// milliseconds, as the real clock would report them.
-int32_t captureMilliseconds(int64_t frame, int fps);
-
-// Starts the show headless (SDL's offscreen video driver, no audio device) with the text
-// panels from textPath. False with the reason in *error.
-bool openCaptureShow(const char* textPath, std::string* error);
-// Runs the next pass of the real frame loop at the music time of frame `frame`, and
-// returns the presented picture as RGB rows, top row first (kCaptureWidth x
-// kCaptureHeight x 3 bytes, valid until the next call). Null when the loop ends with this
-// frame (the schedule's end at 120 s, or a quit request such as Ctrl-C) and after.
-const uint8_t* captureFrame(int64_t frame, int fps);
-// Releases everything openCaptureShow made.
-void closeCaptureShow();
+// The music file as the show finds it (data/NAME beside it, or installed).
+std::string driverMusicPath();
+// The window, the music (unless setup.music is false) and the show's resources, from the
+// data files the build names. False at the first failure with the reason in *error; what
+// was made stays for stopDriver.
+bool startDriver(const DriverSetup& setup, std::string* error);
+// One frame on the music clock. False once the loop is to end (the schedule's end or a
+// quit request); that frame has been presented.
+bool stepDriver();
+// One frame at frame `frame` of a fixed-rate run of fps frames per second; false as
+// stepDriver, and for every step after.
+bool stepDriverAt(int64_t frame, int fps);
+// The music has played through the show's end since the previous call, frames drawn or
+// not: for a driver whose frames may stop while the music plays on (a hidden page).
+bool driverMusicPassedEnd();
+// The loop ended at the schedule's end (rather than a quit request).
+bool driverReachedEnd();
+// The last stepped frame's finished picture when setup.readBack: RGB rows, top row first,
+// kPictureSize. Valid until the next step.
+const uint8_t* driverPicture();
+// Releases whatever startDriver made (the window with its display mode, the sound, the
+// render targets). Safe to call again; SDL itself stays for the caller to quit.
+void stopDriver();
