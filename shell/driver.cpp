@@ -8,8 +8,8 @@
 #include "shell/schedule.h"
 #include "shell/startup.h"
 #include <GL/glew.h>
+#include <SDL2/SDL.h>
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -65,7 +65,7 @@ std::string driverMusicPath() {
 
 bool startDriver(const DriverSetup& setup, std::string* error) {
     if (setup.offscreen)
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        SDL_setenv("SDL_VIDEODRIVER", "offscreen", 1); // setenv is not on every system
     registerWindowClass();
     resetMusicSlots();
     state.demo = std::make_unique<DemoState>();
