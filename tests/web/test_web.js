@@ -8,8 +8,11 @@
 //   no-webgl a browser without WebGL: the one line
 //   no-audio a browser that will not start sound (the answer clicked by a script, which
 //            is no user gesture, under a policy that wants one): the one line
-//   golden   moments across the show rendered in the browser on the capture clock,
-//            compared with tests/golden/ (SOURCE_DIR) as the native golden test does
+//   frames   the frame test bounded: the page a viewer gets ignores ?frames= and asks the
+//            question; the tests' copy (DIST-frames) refuses a frame past the end
+//   golden   moments across the show rendered in the browser on the fixed-rate clock,
+//            compared with tests/golden/ (SOURCE_DIR) as the native golden test does,
+//            in the tests' copy of the folder (DIST, here the -frames one)
 "use strict";
 const { execFileSync } = require("child_process");
 const fs = require("fs");
@@ -114,6 +117,17 @@ async function fullscreenCase(page) {
   check("no console error", page.errors.length === 0, page.errors.join("; "));
 }
 
+// Both folders served side by side: the viewer's page and the tests' copy.
+async function framesCase(browser, base, name) {
+  const viewer = await Page.open(browser, `${base}/${name}/?frames=0`);
+  await viewer.waitFor(`!document.getElementById("question").hidden || window.glimwickState !== "loading"`, 30);
+  check("the viewer's page ignores ?frames= and asks the question", await viewer.evaluate(
+    `!document.getElementById("question").hidden && window.glimwickState === "loading"`),
+        await viewer.evaluate("window.glimwickState"));
+  const tests = await Page.open(browser, `${base}/${name}-frames/?frames=120,99999999999`);
+  await oneLineCase(tests, /^glimwick: --frames: frame 99999999999 is not drawn \(the show ends before it\)$/);
+}
+
 async function oneLineCase(page, pattern) {
   await page.waitFor(`!document.getElementById("line").hidden`, 60).catch(() => {});
   const line = await page.evaluate(`document.getElementById("line").textContent`);
@@ -194,6 +208,7 @@ async function main() {
     fs.rmSync(path.join(scratch, "data/tarnwhistle.ogg"));
     root = scratch;
   }
+  if (which === "frames") root = path.dirname(root); // DIST and DIST-frames
   const server = await serve(root);
   const flags = { "no-webgl": ["--disable-webgl"],
                   "no-audio": ["--autoplay-policy=document-user-activation-required"] };
@@ -202,8 +217,9 @@ async function main() {
     let url = `http://127.0.0.1:${server.address().port}/`;
     if (which === "golden")
       url += "?frames=" + kMoments.map(([, s]) => Math.round(s * 60)).join(",");
-    const page = await Page.open(browser, url);
-    if (which === "page") await pageCase(page);
+    const page = which === "frames" ? null : await Page.open(browser, url);
+    if (which === "frames") await framesCase(browser, url.replace(/\/$/, ""), path.basename(dist));
+    else if (which === "page") await pageCase(page);
     else if (which === "fullscreen") await fullscreenCase(page);
     else if (which === "missing") await oneLineCase(page, /^glimwick: cannot fetch data\/tarnwhistle\.ogg \(HTTP 404\)$/);
     else if (which === "no-webgl") await oneLineCase(page, /^glimwick: window: this browser offers no WebGL$/);
