@@ -13,11 +13,6 @@
 #include <memory>
 #include <vector>
 
-// The build names the data files once, for the programs and the page alike.
-#ifndef GLIMWICK_MUSIC_FILE
-#error "the build names the music file (GLIMWICK_MUSIC_FILE)"
-#endif
-
 namespace {
 
 struct {
@@ -59,6 +54,8 @@ bool step(MusicClock clock) {
 
 } // namespace
 
+// GLIMWICK_MUSIC_FILE and GLIMWICK_TEXT_FILE: the data files as the build names them, once
+// for the programs and the page alike.
 std::string driverMusicPath() {
     return resolveDataPath(GLIMWICK_MUSIC_FILE);
 }
