@@ -49,8 +49,10 @@ int main(int argc, char** argv) {
     CaptureOptions options;
     if (!parseCaptureOptions(argc, argv, options, &error))
         return failWith(kCaptureUsageStatus, error);
-    if (options.help)
-        return fputs(captureUsage(), stdout), 0;
+    if (options.help) {
+        fputs(captureUsage(), stdout);
+        return 0;
+    }
     FrameRange range = captureRange(options);
     if (!openCaptureOutput(options, range, driverMusicPath(), &error))
         return captureSignal() ? interrupted() : failWith(kCaptureUsageStatus, error);
@@ -65,8 +67,8 @@ int main(int argc, char** argv) {
     SDL_Quit();
     if (captureSignal())
         return interrupted();
-    if (started &&
-        status == 1) // the writer failed: finishing reaps ffmpeg and says what it reported
+    // The writer failed: finishing reaps ffmpeg and says what it reported.
+    if (started && status == 1)
         finishCaptureOutput(&error);
     if (status != 0) {
         abandonCaptureOutput();
