@@ -119,12 +119,12 @@ async function fullscreenCase(page) {
 
 // Both folders served side by side: the viewer's page and the tests' copy.
 async function framesCase(browser, base, name) {
-  const viewer = await Page.open(browser, `${base}/${name}/?frames=0`);
+  const viewer = await Page.open(browser, `${base}/${name}/index.html?frames=0`);
   await viewer.waitFor(`!document.getElementById("question").hidden || window.glimwickState !== "loading"`, 30);
   check("the viewer's page ignores ?frames= and asks the question", await viewer.evaluate(
     `!document.getElementById("question").hidden && window.glimwickState === "loading"`),
         await viewer.evaluate("window.glimwickState"));
-  const tests = await Page.open(browser, `${base}/${name}-frames/?frames=120,99999999999`);
+  const tests = await Page.open(browser, `${base}/${name}-frames/index.html?frames=120,99999999999`);
   await oneLineCase(tests, /^glimwick: --frames: frame 99999999999 is not drawn \(the show ends before it\)$/);
 }
 
