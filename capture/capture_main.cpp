@@ -28,7 +28,7 @@ int interrupted() {
 int captureFrames(const CaptureOptions& options, const FrameRange& range, std::string* error) {
     startCaptureProgress(range.end);
     for (int64_t n = 0; n < range.end && !captureSignal(); ++n) {
-        if (!stepDriverAt(n, options.fps))
+        if (!stepDriverAt(n, options.fps, n >= range.first))
             return *error = "interrupted", 130;
         if (n >= range.first && !writeCaptureFrame(n, driverPicture(), error))
             return 1;

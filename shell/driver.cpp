@@ -21,6 +21,7 @@ struct {
     FrameLoop loop;
     bool ended = false;
     double seconds = 0;            // fixed-rate clock: music position of the frame being drawn
+    bool keep = false;             // read this frame's picture back (a frame or so per second)
     double lastReading = 0;        // music clock at the previous driverMusicPassedEnd
     std::vector<uint8_t> bottomUp; // RGBA, bottom row first, as glReadPixels gives it
     std::vector<uint8_t> picture;  // RGB, top row first
@@ -34,6 +35,8 @@ double fixedRateClock() {
 // buffer, the default framebuffer's read buffer). RGBA is the one format every GL and
 // WebGL reads; the alpha is dropped and the rows turned top first.
 void readPresentedPicture(DemoState&) {
+    if (!state.keep)
+        return;
     const int width = kPictureSize.width, height = kPictureSize.height;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, state.bottomUp.data());
@@ -82,11 +85,13 @@ bool startDriver(const DriverSetup& setup, std::string* error) {
 }
 
 bool stepDriver() {
+    state.keep = false;
     return step(musicTime);
 }
 
-bool stepDriverAt(int64_t frame, int fps) {
+bool stepDriverAt(int64_t frame, int fps, bool keep) {
     state.seconds = fixedRateSeconds(frame, fps);
+    state.keep = keep;
     return step(fixedRateClock);
 }
 

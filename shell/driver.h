@@ -8,7 +8,7 @@ struct DriverSetup {
     bool fullscreen = false;
     bool music = true;      // false: no sound at all; frames are stepped on the fixed-rate clock
     bool offscreen = false; // SDL's offscreen video: the same picture with or without a display
-    bool readBack = false;  // keep each frame's finished picture for driverPicture
+    bool readBack = false;  // room for the pictures stepDriverAt is asked to keep
     const char* textPath =
         nullptr; // the text panels; null: the data file, found as the show finds it
 };
@@ -22,16 +22,17 @@ bool startDriver(const DriverSetup& setup, std::string* error);
 // One frame on the music clock. False once the loop is to end (the schedule's end or a
 // quit request); that frame has been presented.
 bool stepDriver();
-// One frame at frame `frame` of a fixed-rate run of fps frames per second; false as
-// stepDriver, and for every step after.
-bool stepDriverAt(int64_t frame, int fps);
+// One frame at frame `frame` of a fixed-rate run of fps frames per second, its finished
+// picture read back when `keep` (and setup.readBack); false as stepDriver, and for every
+// step after.
+bool stepDriverAt(int64_t frame, int fps, bool keep);
 // The music has played through the show's end since the previous call, frames drawn or
 // not: for a driver whose frames may stop while the music plays on (a hidden page).
 bool driverMusicPassedEnd();
 // The loop ended at the schedule's end (rather than a quit request).
 bool driverReachedEnd();
-// The last stepped frame's finished picture when setup.readBack: RGB rows, top row first,
-// kPictureSize. Valid until the next step.
+// The last kept frame's finished picture: RGB rows, top row first, kPictureSize. Valid
+// until the next step that keeps one.
 const uint8_t* driverPicture();
 // Releases whatever startDriver made (the window with its display mode, the sound, the
 // render targets). Safe to call again; SDL itself stays for the caller to quit.

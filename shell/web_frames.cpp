@@ -23,9 +23,10 @@ struct {
 void renderSlice() {
     double start = emscripten_get_now();
     while (state.nextWanted < state.wanted.size() && emscripten_get_now() - start < kSliceMs) {
-        if (!stepDriverAt(state.nextFrame, kFps))
+        bool wanted = state.nextFrame == state.wanted[state.nextWanted];
+        if (!stepDriverAt(state.nextFrame++, kFps, wanted))
             return endInPage("the frame loop ended early");
-        if (state.nextFrame++ == state.wanted[state.nextWanted])
+        if (wanted)
             EM_ASM({ Module.glimwickFrame($0, HEAPU8.slice($1, $1 + $2)); },
                    int(state.wanted[state.nextWanted++]), driverPicture(),
                    kPictureSize.width * kPictureSize.height * 3);

@@ -105,13 +105,15 @@ std::vector<Image> renderMoments(std::string* error) {
         last = std::max(last, int64_t(std::lround(m.seconds * kFps)));
     bool started = startDriver(setup, error);
     for (int64_t n = 0; started && n <= last; ++n) {
-        if (!stepDriverAt(n, kFps)) {
+        bool moment = false;
+        for (const Moment& m : kMoments)
+            moment = moment || std::lround(m.seconds * kFps) == n;
+        if (!stepDriverAt(n, kFps, moment)) {
             *error = "the frame loop ended at frame " + std::to_string(n);
             break;
         }
-        for (const Moment& m : kMoments)
-            if (std::lround(m.seconds * kFps) == n)
-                frames.push_back(reduce(driverPicture()));
+        if (moment)
+            frames.push_back(reduce(driverPicture()));
     }
     stopDriver();
     SDL_Quit();
