@@ -1,56 +1,18 @@
 // glimwick-capture: renders the show offscreen, frame-exact, to PNG frames or a video.
 #define SDL_MAIN_HANDLED
-#include "shell/data_path.h"
 #include "capture/capture_options.h"
 #include "capture/capture_output.h"
-#include "capture/capture_show.h"
+#include "capture/capture_progress.h"
 #include "capture/capture_signals.h"
+#include "shell/driver.h"
 #include <SDL2/SDL.h>
-#include <chrono>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct {
-    bool terminal = false;
-    int64_t total = 0;
-    int lastTenth = -1; // last 10% step reported when not on a terminal
-    Clock::time_point start, lastShown;
-} progress;
-
-std::string minutesSeconds(double s) {
-    char text[32];
-    long whole = long(s + 0.5);
-    snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-    return text;
-}
-
-// "frame 1200 of 7200, 23.5 fps, 4:15 left": in place on a terminal (a few times a
-// second), otherwise one line per tenth of the work.
-void showProgress(int64_t done, bool last) {
-    Clock::time_point now = Clock::now();
-    int tenth = int(done * 10 / progress.total);
-    if (progress.terminal ? !last && now - progress.lastShown < std::chrono::milliseconds(250)
-                          : tenth == progress.lastTenth)
-        return;
-    progress.lastShown = now;
-    progress.lastTenth = tenth;
-    double elapsed = std::chrono::duration<double>(now - progress.start).count();
-    double fps = elapsed > 0 ? double(done) / elapsed : 0;
-    double left = fps > 0 ? double(progress.total - done) / fps : 0;
-    fprintf(stderr, "%sframe %lld of %lld, %.1f fps, %s left%s", progress.terminal ? "\r" : "",
-            static_cast<long long>(done), static_cast<long long>(progress.total), fps,
-            minutesSeconds(left).c_str(), progress.terminal ? (last ? "\n" : "   ") : "\n");
-    fflush(stderr);
-}
-
 int failWith(int status, const std::string& message) {
-    if (progress.terminal && progress.lastShown != Clock::time_point())
-        fputc('\n', stderr);
+    endCaptureProgressLine();
     fprintf(stderr, "glimwick-capture: %s\n", message.c_str());
     return status;
 }
@@ -59,6 +21,20 @@ int failWith(int status, const std::string& message) {
 int interrupted() {
     abandonCaptureOutput();
     return failWith(128 + captureSignal(), "interrupted");
+}
+
+// Every frame from 0 (the show's state builds up frame by frame), those in range written;
+// 0, 130 when the loop ended early (a quit request), or 1 with the writer's reason.
+int captureFrames(const CaptureOptions& options, const FrameRange& range, std::string* error) {
+    startCaptureProgress(range.end);
+    for (int64_t n = 0; n < range.end && !captureSignal(); ++n) {
+        if (!stepDriverAt(n, options.fps, n >= range.first))
+            return *error = "interrupted", 130;
+        if (n >= range.first && !writeCaptureFrame(n, driverPicture(), error))
+            return 1;
+        showCaptureProgress(n + 1, n + 1 == range.end);
+    }
+    return 0;
 }
 
 } // namespace
@@ -78,38 +54,21 @@ int main(int argc, char** argv) {
         return 0;
     }
     FrameRange range = captureRange(options);
-    std::string music = resolveDataPath("data/tarnwhistle.ogg");
-    std::string text = resolveDataPath("data/texture_text.png");
-    if (!openCaptureOutput(options, range, music, &error))
+    if (!openCaptureOutput(options, range, driverMusicPath(), &error))
         return captureSignal() ? interrupted() : failWith(kCaptureUsageStatus, error);
     if (captureSignal())
         return interrupted();
-    if (!openCaptureShow(text.c_str(), &error)) {
-        if (captureSignal())
-            return interrupted();
-        abandonCaptureOutput();
-        return failWith(1, error);
-    }
-
-    progress.terminal = isatty(STDERR_FILENO);
-    progress.total = range.end;
-    progress.start = Clock::now();
-    int status = 0;
-    for (int64_t n = 0; n < range.end && status == 0 && !captureSignal(); ++n) {
-        const uint8_t* picture = captureFrame(n, options.fps);
-        if (!picture) {
-            error = "interrupted";
-            status = 130;
-        } else if (n >= range.first && !writeCaptureFrame(n, picture, &error)) {
-            status = 1;
-        }
-        if (status == 0)
-            showProgress(n + 1, n + 1 == range.end);
-    }
-    closeCaptureShow();
+    DriverSetup setup;
+    setup.music = false;
+    setup.offscreen = setup.readBack = true;
+    bool started = startDriver(setup, &error);
+    int status = started ? captureFrames(options, range, &error) : 1;
+    stopDriver();
+    SDL_Quit();
     if (captureSignal())
         return interrupted();
-    if (status == 1) // the writer failed: finishing reaps ffmpeg and says what it reported
+    // The writer failed: finishing reaps ffmpeg and says what it reported.
+    if (started && status == 1)
         finishCaptureOutput(&error);
     if (status != 0) {
         abandonCaptureOutput();

@@ -1,6 +1,6 @@
 // Frame writer thread, PNG files, the ffmpeg feed, and the temporary name of the output.
 #include "capture/capture_output.h"
-#include "capture/capture_show.h"
+#include "shell/demo_state.h"
 #include "capture/capture_signals.h"
 #include "capture/ffmpeg_pipe.h"
 #include "shell/music/music_decoder.h"
@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr size_t kFrameBytes = size_t(kCaptureWidth) * kCaptureHeight * 3;
+constexpr size_t kFrameBytes = size_t(kPictureSize.width) * kPictureSize.height * 3;
 constexpr int kSlots = 3; // frames in flight between the renderer and the writer
 
 struct Slot {
@@ -57,11 +57,11 @@ bool writePng(const std::string& path, const uint8_t* rgb, std::string* error) {
         png_init_io(png, f);
         png_set_compression_level(png, 1);
         png_set_filter(png, 0, PNG_FILTER_SUB);
-        png_set_IHDR(png, info, kCaptureWidth, kCaptureHeight, 8, PNG_COLOR_TYPE_RGB,
+        png_set_IHDR(png, info, kPictureSize.width, kPictureSize.height, 8, PNG_COLOR_TYPE_RGB,
                      PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
-        for (int y = 0; y < kCaptureHeight; ++y)
-            png_write_row(png, rgb + size_t(y) * kCaptureWidth * 3);
+        for (int y = 0; y < kPictureSize.height; ++y)
+            png_write_row(png, rgb + size_t(y) * kPictureSize.width * 3);
         png_write_end(png, nullptr);
     }
     png_destroy_write_struct(&png, &info);

@@ -1,7 +1,7 @@
 // The encoder process: arguments, start, feeding, and its end however it comes.
 #include "capture/ffmpeg_pipe.h"
 #include "shell/picture_area.h"
-#include "capture/capture_show.h"
+#include "shell/demo_state.h"
 #include "capture/capture_signals.h"
 #include <cerrno>
 #include <chrono>
@@ -119,7 +119,8 @@ std::vector<std::string> ffmpegArguments(const CaptureOptions& options, FrameRan
                                          const std::string& musicPath, int musicRate,
                                          const std::string& target) {
     // The picture into the largest centred 4:3 area of the frame; pad counts from the top.
-    PictureArea area = pictureArea(options.width, options.height, kCaptureWidth, kCaptureHeight);
+    PictureArea area =
+        pictureArea(options.width, options.height, kPictureSize.width, kPictureSize.height);
     int top = options.height - area.y - area.height;
     char video[320];
     snprintf(video, sizeof video,
@@ -133,7 +134,8 @@ std::vector<std::string> ffmpegArguments(const CaptureOptions& options, FrameRan
         std::to_string(sampleAt(range.first, options.fps, musicRate)) +
         ":end_sample=" + std::to_string(sampleAt(range.end, options.fps, musicRate)) +
         ",asetpts=PTS-STARTPTS[a]";
-    std::string size = std::to_string(kCaptureWidth) + "x" + std::to_string(kCaptureHeight);
+    std::string size =
+        std::to_string(kPictureSize.width) + "x" + std::to_string(kPictureSize.height);
     std::string fps = std::to_string(options.fps);
     // x264's veryfast preset: half the encoder time of fast at 1080p for this material, at
     // the same CRF and a file no larger, so encoding keeps pace with rendering on 2 cores.

@@ -2,8 +2,8 @@
 # Builds the show for the web with Debian's emscripten, run from the repository root:
 #   scripts/build-web.sh
 # Leaves build-web/glimwick-web/ (index.html, glimwick.js, glimwick.wasm, data/) and
-# build-web/glimwick-web.zip; serving the folder with any static server is all a viewer
-# needs, e.g. python3 -m http.server -d build-web/glimwick-web. Installs what it needs
+# build-web/glimwick-web.zip, and the tests' copy build-web/glimwick-web-frames/; serving
+# the folder with any static server is all a viewer needs, e.g. python3 -m http.server -d build-web/glimwick-web. Installs what it needs
 # first; the libraries it builds from Debian's source packages are kept in build-web/deps.
 set -eu
 cd "$(dirname "$0")/.."
@@ -20,7 +20,11 @@ cmake --build "$out/glimwick" --target glimwick -j"$(nproc)"
 
 rm -rf "$dist" "$dist.zip"
 mkdir -p "$dist/data"
-cp shell/web/index.html "$out/glimwick/glimwick.js" "$out/glimwick/glimwick.wasm" "$dist/"
-cp data/tarnwhistle.ogg data/texture_text.png "$dist/data/"
+cp "$out/glimwick/index.html" "$out/glimwick/glimwick.js" "$out/glimwick/glimwick.wasm" "$dist/"
+xargs cp -t "$dist/data/" <"$out/glimwick/data-files"
 (cd "$out" && zip -qr glimwick-web.zip glimwick-web)
+# The tests' copy, whose page also takes ?frames= (the web golden test); not for viewers.
+rm -rf "$dist-frames"
+cp -r "$dist" "$dist-frames"
+cp "$out/glimwick/index-frames.html" "$dist-frames/index.html"
 echo "Built $dist and $dist.zip ($(du -cb "$dist"/*.* "$dist"/data/* | tail -n 1 | cut -f1) bytes to download)"

@@ -33,3 +33,11 @@ float frameMojo(const FrameClock& clock) {
     return float(double(clock.accumulator) * double(kStepsPerSecond) * double(kMojoPerStep) +
                  double(clock.mojoBase));
 }
+
+int32_t fixedRateMilliseconds(int64_t frame, int fps) {
+    return int32_t((frame * 2000 + fps) / (2 * int64_t(fps))); // halves round up
+}
+
+double fixedRateSeconds(int64_t frame, int fps) {
+    return double(fixedRateMilliseconds(frame, fps)) * double(0.001f);
+}

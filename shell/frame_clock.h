@@ -1,4 +1,5 @@
-// The fixed-step clock: 1/60 s steps of music time, ticks and the smooth mojo clock.
+// The fixed-step clock: 1/60 s steps of music time, ticks and the smooth mojo clock; and
+// the fixed-rate clock that stands in for the music when frames are rendered one by one.
 #pragma once
 #include <cstdint>
 
@@ -13,3 +14,10 @@ struct FrameClock {
 void advanceFrameClock(FrameClock& clock, float u, int32_t& ticks);
 // mojo = accumulator x 60 x 0.29 + mojoBase, in double, rounded once.
 float frameMojo(const FrameClock& clock);
+// Music position of frame `frame` of a fixed-rate run at fps frames per second:
+// round(frame x 1000 / fps) whole milliseconds (halves up), as the music clock would
+// report them. Hours of frames at any rate up to 240 fit.
+int32_t fixedRateMilliseconds(int64_t frame, int fps);
+// The same position as the music clock reads it: the milliseconds times the
+// single-precision 0.001, the product formed in double.
+double fixedRateSeconds(int64_t frame, int fps);

@@ -1,5 +1,6 @@
 // The one window on SDL2: display mode, GL context, events, swaps.
 #include "shell/gl_window.h"
+#include "shell/gl_window_system.h"
 #include "shell/exit_signals.h"
 #include "shell/picture_area.h"
 #include "render/gl_debug.h"
@@ -9,6 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+bool isSet(const char* name) {
+    const char* value = getenv(name);
+    return value && *value;
+}
 
 namespace {
 
@@ -27,11 +33,6 @@ bool failWithSdlError(std::string* why, const char* what) {
     if (why)
         *why = std::string(what) + ": " + SDL_GetError();
     return false;
-}
-
-bool isSet(const char* name) {
-    const char* value = getenv(name);
-    return value && *value;
 }
 
 // Offscreen and dummy drivers render to nowhere: without an explicit request for one,
@@ -94,12 +95,7 @@ bool startVideo(std::string* why) {
         SDL_SetError("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)");
         return failWithSdlError(why, "window");
     }
-#ifndef _WIN32
-    // With only an X display named, probe X alone: the other back-ends would only print
-    // noise on their way to the offscreen fallback.
-    if (!isSet("SDL_VIDEODRIVER") && !isSet("WAYLAND_DISPLAY"))
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-#endif
+    chooseVideoBackEnd();
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return failWithSdlError(why, "window: cannot start the video system");
@@ -114,7 +110,7 @@ bool startVideo(std::string* why) {
     return true;
 }
 
-// RGBA8 colour, 16-bit depth, double-buffered, compatibility profile (immediate mode).
+// RGBA8 colour, 16-bit depth, double-buffered, the system's profile for immediate mode.
 void requestPixelFormat() {
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
@@ -124,9 +120,7 @@ void requestPixelFormat() {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-#ifndef __EMSCRIPTEN__ // a page's WebGL context is an ES one; the fixed-function calls are emulated
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-#endif
+    requestGlProfile();
     if (glChecksEnabled()) // render targets' contexts inherit the flag
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_DEBUG_FLAG);
 }
@@ -184,14 +178,6 @@ bool createContext(std::string* why) {
 } // namespace
 
 const char* const kWindowTitle = "V o r n i c >> Glimwick";
-
-bool displayNamed() {
-#ifdef _WIN32
-    return true; // Windows always has its desktop
-#else
-    return isSet("SDL_VIDEODRIVER") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
-#endif
-}
 
 bool createGlWindow(int width, int height, bool fullscreen, std::string* why) {
     state.fullscreenRequested = fullscreen;

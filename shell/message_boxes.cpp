@@ -1,4 +1,4 @@
-// The show's two message boxes: the start-up question, and on Windows the failure line.
+// The start-up question (the failure box is per system: startup_failure_*.cpp).
 #include "shell/message_boxes.h"
 #include "shell/gl_window.h"
 #include <SDL2/SDL.h>
@@ -26,13 +26,4 @@ bool askFullscreen() {
         return false;
     }
     return chosen == 1;
-}
-
-void showStartupFailure(const char* line) {
-#ifdef _WIN32
-    // A GUI program has no console to print to: the same line in a box, like the question.
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kWindowTitle, line, nullptr);
-#else
-    (void)line; // stderr, where the line went, is read on the terminal
-#endif
 }

@@ -24,3 +24,8 @@ void applySchedule(DemoState& state, float u, bool& runFinished) {
     }
     runFinished = true; // 120 s: the frame is drawn as the one before, then the run ends
 }
+
+bool musicPassedEnd(double earlier, double later) {
+    const float end = float(kSchedule[kScheduleRows - 1].seconds); // as applySchedule compares
+    return !(float(later) < end) || later < earlier;
+}

@@ -38,3 +38,7 @@ constexpr double rowStart(int row) {
 // Sets scene, part and variant for music time u (seconds) or, from the last cut on, sets
 // runFinished and leaves the state as it was.
 void applySchedule(DemoState& state, float u, bool& runFinished);
+// The music went through the last cut between two readings of its clock (seconds within
+// the pass, as musicTime gives them): the later one is at or past the cut, or below the
+// earlier one, the looped music having begun a new pass (within a pass it never goes back).
+bool musicPassedEnd(double earlier, double later);

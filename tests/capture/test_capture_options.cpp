@@ -1,6 +1,5 @@
 // The capture tool's command line, frame range and clock, and the encoder's frame layout.
 #include "capture/capture_options.h"
-#include "capture/capture_show.h"
 #include "capture/ffmpeg_pipe.h"
 #include <gtest/gtest.h>
 #include <initializer_list>
@@ -107,20 +106,6 @@ TEST(CaptureOptions, RangeStartsOnTheFirstFrameAtOrAfterFrom) {
     o.to = 120;
     EXPECT_EQ(captureRange(o).first, 3600);
     EXPECT_EQ(captureRange(o).end, 3600); // empty: parsing refuses it
-}
-
-TEST(CaptureClock, FrameTimesAreRoundedWholeMilliseconds) {
-    EXPECT_EQ(captureMilliseconds(0, 60), 0);
-    EXPECT_EQ(captureMilliseconds(1, 60), 17); // 16.67
-    EXPECT_EQ(captureMilliseconds(2, 60), 33); // 33.33
-    EXPECT_EQ(captureMilliseconds(4330, 60), 72167);
-    EXPECT_EQ(captureMilliseconds(4440, 60), 74000);
-    EXPECT_EQ(captureMilliseconds(7199, 60), 119983);
-    EXPECT_EQ(captureMilliseconds(1, 48), 21); // 20.833
-    EXPECT_EQ(captureMilliseconds(3, 48), 63); // 62.5 rounds up
-    EXPECT_EQ(captureMilliseconds(1, 1), 1000);
-    // Hours of frames at the highest rate still fit the millisecond count.
-    EXPECT_EQ(captureMilliseconds(240 * 3600, 240), 3600000);
 }
 
 TEST(FfmpegArguments, PictureGoesIntoTheLargestCentred43Area) {

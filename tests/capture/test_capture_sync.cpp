@@ -4,7 +4,7 @@
 #include "shell/schedule.h"
 #include "measure/onset.h"
 #include "tests/support/test_data.h"
-#include "capture/capture_show.h"
+#include "shell/frame_clock.h"
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -101,8 +101,7 @@ std::vector<int64_t> expectedCuts(int fps, int64_t first, int64_t end) {
     int32_t scene = -1, part = -1, variant = -1;
     std::vector<int64_t> cuts;
     for (int64_t n = 0; n < end; ++n) {
-        applySchedule(*state, float(double(captureMilliseconds(n, fps)) * double(0.001f)),
-                      finished);
+        applySchedule(*state, float(fixedRateSeconds(n, fps)), finished);
         if (n >= first &&
             (state->scene != scene || state->part != part || state->variant != variant))
             cuts.push_back(n);

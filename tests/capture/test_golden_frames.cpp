@@ -3,13 +3,15 @@
 // look at them) with
 //   build/tests/capture/glimwick-test-golden --regenerate
 #include "tests/support/test_data.h"
-#include "capture/capture_show.h"
+#include "shell/demo_state.h"
+#include "shell/driver.h"
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <SDL2/SDL.h>
 #include <png.h>
 #include <sstream>
 #include <string>
@@ -20,7 +22,7 @@ namespace {
 
 constexpr int kFps = 60;
 constexpr int kWidth = 256, kHeight = 192; // a quarter of the picture each way
-constexpr int kScale = kCaptureWidth / kWidth;
+constexpr int kScale = kPictureSize.width / kWidth;
 
 struct Moment {
     std::string name;
@@ -99,8 +101,10 @@ Image reduce(const uint8_t* rgb) {
                 int sum = 0;
                 for (int dy = 0; dy < kScale; ++dy)
                     for (int dx = 0; dx < kScale; ++dx)
-                        sum += rgb[(size_t(y * kScale + dy) * kCaptureWidth + x * kScale + dx) * 3 +
-                                   c];
+                        sum +=
+                            rgb[(size_t(y * kScale + dy) * kPictureSize.width + x * kScale + dx) *
+                                    3 +
+                                c];
                 out[(size_t(y) * kWidth + x) * 3 + c] = uint8_t((sum + 8) / 16);
             }
     return out;
@@ -127,26 +131,31 @@ bool readPng(const std::string& path, Image& rgb) {
     return png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
 }
 
-// Renders the show from its first frame on the capture clock and keeps the moments.
+// Renders the show from its first frame on the fixed-rate clock and keeps the moments.
 std::vector<Image> renderMoments(std::string* error) {
     std::vector<Image> frames;
     std::string text = sourceDir() + "/data/texture_text.png";
-    if (!openCaptureShow(text.c_str(), error))
-        return frames;
+    DriverSetup setup;
+    setup.music = false;
+    setup.offscreen = setup.readBack = true;
+    setup.textPath = text.c_str();
     int64_t last = 0;
     for (const Moment& m : goldenTable().moments)
         last = std::max(last, int64_t(std::lround(m.seconds * kFps)));
-    for (int64_t n = 0; n <= last; ++n) {
-        const uint8_t* picture = captureFrame(n, kFps);
-        if (!picture) {
+    bool started = startDriver(setup, error);
+    for (int64_t n = 0; started && n <= last; ++n) {
+        bool moment = false;
+        for (const Moment& m : goldenTable().moments)
+            moment = moment || std::lround(m.seconds * kFps) == n;
+        if (!stepDriverAt(n, kFps, moment)) {
             *error = "the frame loop ended at frame " + std::to_string(n);
             break;
         }
-        for (const Moment& m : goldenTable().moments)
-            if (std::lround(m.seconds * kFps) == n)
-                frames.push_back(reduce(picture));
+        if (moment)
+            frames.push_back(reduce(driverPicture()));
     }
-    closeCaptureShow();
+    stopDriver();
+    SDL_Quit();
     return frames;
 }
 

@@ -1,9 +1,13 @@
-// The fixed-step clock, the script of scenes and the change flags, without a window.
+// The fixed-step and fixed-rate clocks, the script of scenes and its end, the frame test
+// list and the change flags, without a window.
 #include "shell/demo_state.h"
 #include "shell/dispatch.h"
 #include "shell/frame_clock.h"
+#include "shell/frame_list.h"
 #include "shell/schedule.h"
+#include <cmath>
 #include <cstdint>
+#include <string>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -135,6 +139,91 @@ TEST(Schedule, RowsThatKeepAFieldKeepWhatTheLastAppliedRowLeft) {
     state.part = 3; // rows 10 to 20 never set part
     applySchedule(state, musicSeconds(75000), finished);
     EXPECT_EQ(state.part, 3);
+}
+
+TEST(FixedRateClock, FrameTimesAreRoundedWholeMilliseconds) {
+    EXPECT_EQ(fixedRateMilliseconds(0, 60), 0);
+    EXPECT_EQ(fixedRateMilliseconds(1, 60), 17); // 16.67
+    EXPECT_EQ(fixedRateMilliseconds(2, 60), 33); // 33.33
+    EXPECT_EQ(fixedRateMilliseconds(4330, 60), 72167);
+    EXPECT_EQ(fixedRateMilliseconds(4440, 60), 74000);
+    EXPECT_EQ(fixedRateMilliseconds(7199, 60), 119983);
+    EXPECT_EQ(fixedRateMilliseconds(1, 48), 21); // 20.833
+    EXPECT_EQ(fixedRateMilliseconds(3, 48), 63); // 62.5 rounds up
+    EXPECT_EQ(fixedRateMilliseconds(1, 1), 1000);
+    // Hours of frames at the highest rate still fit the millisecond count.
+    EXPECT_EQ(fixedRateMilliseconds(240 * 3600, 240), 3600000);
+}
+
+TEST(FixedRateClock, ReadsAsTheMusicClockAndReachesTheEndAtFrame7200) {
+    for (int64_t frame : {0, 1, 4330, 7199, 7200})
+        EXPECT_EQ(float(fixedRateSeconds(frame, 60)),
+                  musicSeconds(fixedRateMilliseconds(frame, 60)));
+    bool finished = false;
+    DemoState state;
+    applySchedule(state, float(fixedRateSeconds(7199, 60)), finished);
+    EXPECT_FALSE(finished);
+    applySchedule(state, float(fixedRateSeconds(7200, 60)), finished);
+    EXPECT_TRUE(finished);
+}
+
+// The page's end watch reads the looped music (121.5 s a pass) every `period` seconds from
+// `from` to `to` seconds of playing; the time of the reading that ends the show, or -1.
+double watchedEnd(double from, double to, double period) {
+    double earlier = 0;
+    for (double t = from; t <= to; t += period) {
+        double reading = musicSeconds(int(std::lround(std::fmod(t, 121.5) * 1000)));
+        if (musicPassedEnd(earlier, reading))
+            return t;
+        earlier = reading;
+    }
+    return -1;
+}
+
+TEST(ShowEnd, TheMusicPassingTheLastCutEndsTheShowFramesDrawnOrNot) {
+    EXPECT_FALSE(musicPassedEnd(0, 0));
+    EXPECT_FALSE(musicPassedEnd(3.0, 3.0)); // a clock that holds
+    EXPECT_FALSE(musicPassedEnd(3.0, musicSeconds(119999)));
+    EXPECT_TRUE(musicPassedEnd(3.0, musicSeconds(120000))); // the cut itself, as the schedule
+    EXPECT_TRUE(musicPassedEnd(119.0, 121.4));
+    // Looped back: the earlier reading ran on to the end of its pass.
+    EXPECT_TRUE(musicPassedEnd(110.0, 0.5));
+    // A hidden page: no frame from 3 s to 125.9 s (4.4 s into the second pass, past the
+    // 3 s the last frame read), the watch reading at a hidden page's slower pace.
+    for (double period : {0.25, 1.0, 1.4}) {
+        double ended = watchedEnd(3.0, 125.9, period);
+        EXPECT_GE(ended, 120.0) << "every " << period << " s";
+        EXPECT_LT(ended, 121.5 + period) << "every " << period << " s";
+    }
+    // A page that was shown throughout plays no second pass either.
+    EXPECT_LT(watchedEnd(0, 300, 1.0 / 60), 120.02);
+}
+
+TEST(FrameList, TakesAShortListOfFramesTheShowDraws) {
+    std::vector<int64_t> frames;
+    std::string error;
+    ASSERT_TRUE(parseFrameList("6600,120,1020,120,7199", 60, frames, &error)) << error;
+    EXPECT_EQ(frames, (std::vector<int64_t>{120, 1020, 6600, 7199}));
+    ASSERT_TRUE(parseFrameList("3599", 30, frames, &error)) << error;
+
+    // Nothing past the show's end: frame 7200 of a 60 fps run is at 120 s, and numbers
+    // that would keep a page rendering for days are refused at once.
+    for (const char* list : {"7200", "3600", "120,99999999999", "99999999999999999999999"}) {
+        EXPECT_FALSE(parseFrameList(list, list[0] == '3' ? 30 : 60, frames, &error)) << list;
+        EXPECT_NE(error.find("is not drawn"), std::string::npos) << list << ": " << error;
+    }
+    // At most 16 frames (the page keeps every one as a picture), repeats counted once.
+    std::string listed; // "0,1,...,15,"
+    for (int i = 0; i < 16; ++i)
+        listed += std::to_string(i) + ",";
+    const std::string sixteen = listed + "15", seventeen = listed + "16";
+    EXPECT_TRUE(parseFrameList(sixteen.c_str(), 60, frames, &error)) << error;
+    EXPECT_FALSE(parseFrameList(seventeen.c_str(), 60, frames, &error));
+    EXPECT_EQ(error, "--frames takes at most 16 frames");
+    for (const char* list : {"", ",", "1,", "1,,2", "-1", "+5", " 5", "5 ", "0x10", "1.5"}) {
+        EXPECT_FALSE(parseFrameList(list, 60, frames, &error)) << "'" << list << "'";
+        EXPECT_EQ(error, "--frames takes frame numbers separated by commas") << "'" << list << "'";
+    }
 }
 
 TEST(ChangeFlags, FollowThePreviousFrameFromMinusOne) {

@@ -8,8 +8,11 @@
 //   no-webgl a browser without WebGL: the one line
 //   no-audio a browser that will not start sound (the answer clicked by a script, which
 //            is no user gesture, under a policy that wants one): the one line
-//   golden   moments across the show rendered in the browser on the capture clock,
-//            compared with tests/golden/ (SOURCE_DIR) as the native golden test does
+//   frames   the frame test bounded: the page a viewer gets ignores ?frames= and asks the
+//            question; the tests' copy (DIST-frames) refuses a frame past the end
+//   golden   moments across the show rendered in the browser on the fixed-rate clock,
+//            compared with tests/golden/ (SOURCE_DIR) as the native golden test does,
+//            in the tests' copy of the folder (DIST, here the -frames one)
 "use strict";
 const { execFileSync } = require("child_process");
 const fs = require("fs");
@@ -114,6 +117,17 @@ async function fullscreenCase(page) {
   check("no console error", page.errors.length === 0, page.errors.join("; "));
 }
 
+// Both folders served side by side: the viewer's page and the tests' copy.
+async function framesCase(browser, base, name) {
+  const viewer = await Page.open(browser, `${base}/${name}/index.html?frames=0`);
+  await viewer.waitFor(`!document.getElementById("question").hidden || window.glimwickState !== "loading"`, 30);
+  check("the viewer's page ignores ?frames= and asks the question", await viewer.evaluate(
+    `!document.getElementById("question").hidden && window.glimwickState === "loading"`),
+        await viewer.evaluate("window.glimwickState"));
+  const tests = await Page.open(browser, `${base}/${name}-frames/index.html?frames=120,99999999999`);
+  await oneLineCase(tests, /^glimwick: --frames: frame 99999999999 is not drawn \(the show ends before it\)$/);
+}
+
 async function oneLineCase(page, pattern) {
   await page.waitFor(`!document.getElementById("line").hidden`, 60).catch(() => {});
   const line = await page.evaluate(`document.getElementById("line").textContent`);
@@ -150,18 +164,16 @@ function readGoldenTable(source) {
   return table;
 }
 
-// RGBA rows bottom first, 1024 x 768, to RGB 256 x 192 top first, each a 4 x 4 box average.
-function reduce(rgba) {
+// RGB rows top first, 1024 x 768, to RGB 256 x 192, each a 4 x 4 box average.
+function reduce(rgb) {
   const w = kWidth / kScale, h = kHeight / kScale, out = Buffer.alloc(w * h * 3);
   for (let y = 0; y < h; y++)
     for (let x = 0; x < w; x++)
       for (let c = 0; c < 3; c++) {
         let sum = 0;
         for (let dy = 0; dy < kScale; dy++)
-          for (let dx = 0; dx < kScale; dx++) {
-            const row = kHeight - 1 - (y * kScale + dy);
-            sum += rgba[(row * kWidth + x * kScale + dx) * 4 + c];
-          }
+          for (let dx = 0; dx < kScale; dx++)
+            sum += rgb[((y * kScale + dy) * kWidth + x * kScale + dx) * 3 + c];
         out[(y * w + x) * 3 + c] = Math.floor((sum + 8) / 16);
       }
   return out;
@@ -192,9 +204,9 @@ async function goldenCase(page, source, table) {
     const encoded = await page.evaluate(`(() => { const f = window.glimwickFrames[${frame}];
       if (!f) return ""; let s = ""; for (let i = 0; i < f.length; i += 32768)
       s += String.fromCharCode.apply(null, f.subarray(i, i + 32768)); return btoa(s); })()`);
-    const rgba = Buffer.from(encoded, "base64");
-    if (!check(name + ": frame " + frame + " handed back", rgba.length === kWidth * kHeight * 4)) continue;
-    const actual = reduce(rgba);
+    const rgb = Buffer.from(encoded, "base64");
+    if (!check(name + ": frame " + frame + " handed back", rgb.length === kWidth * kHeight * 3)) continue;
+    const actual = reduce(rgb);
     const golden = rgbOf(fs.readFileSync(path.join(source, "tests/golden", name + ".png")));
     if (keep) execFileSync("convert", ["-size", "256x192", "-depth", "8", "rgb:-", path.join(keep, name + ".png")], { input: actual });
     const d = compare(actual, golden, table.levels);
@@ -216,6 +228,7 @@ async function main() {
     root = scratch;
   }
   const table = which === "golden" ? readGoldenTable(path.resolve(source)) : null;
+  if (which === "frames") root = path.dirname(root); // DIST and DIST-frames
   const server = await serve(root);
   const flags = { "no-webgl": ["--disable-webgl"],
                   "no-audio": ["--autoplay-policy=document-user-activation-required"] };
@@ -224,8 +237,9 @@ async function main() {
     let url = `http://127.0.0.1:${server.address().port}/`;
     if (which === "golden")
       url += "?frames=" + table.moments.map(([, s]) => Math.round(s * 60)).join(",");
-    const page = await Page.open(browser, url);
-    if (which === "page") await pageCase(page);
+    const page = which === "frames" ? null : await Page.open(browser, url);
+    if (which === "frames") await framesCase(browser, url.replace(/\/$/, ""), path.basename(dist));
+    else if (which === "page") await pageCase(page);
     else if (which === "fullscreen") await fullscreenCase(page);
     else if (which === "missing") await oneLineCase(page, /^glimwick: cannot fetch data\/tarnwhistle\.ogg \(HTTP 404\)$/);
     else if (which === "no-webgl") await oneLineCase(page, /^glimwick: window: this browser offers no WebGL$/);
