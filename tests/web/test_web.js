@@ -8,6 +8,8 @@
 //   no-webgl a browser without WebGL: the one line
 //   no-audio a browser that will not start sound (the answer clicked by a script, which
 //            is no user gesture, under a policy that wants one): the one line
+//   slow-audio  a browser whose sound takes 4.5 s to start after the click: the show starts
+//            at once, silent, and the music arrives once the context runs
 //   golden   moments across the show rendered in the browser on the capture clock,
 //            compared with tests/golden/ (SOURCE_DIR) as the native golden test does
 "use strict";
@@ -76,6 +78,32 @@ async function pageCase(page) {
   check("Escape ends the show", (await page.evaluate("window.glimwickState")) === "ended");
   check("the page says it has ended and offers to play again", await page.evaluate(
     `document.body.innerText.includes("The show has ended.") && !document.getElementById("again").hidden`));
+  check("no console error", page.errors.length === 0, page.errors.join("; "));
+}
+
+// Before the page's scripts: each AudioContext starts suspended, and resume() takes 4.5 s,
+// more than the page's 3 s wait for sound, as a device that wakes up slowly does.
+const kSlowAudio = `(() => {
+  const Original = window.AudioContext, resume = Original.prototype.resume;
+  window.AudioContext = class extends Original {
+    constructor(...args) { super(...args); Original.prototype.suspend.call(this); }
+    resume() { return new Promise((r) => setTimeout(r, 4500)).then(() => resume.call(this)); }
+  };
+})();`;
+
+async function slowAudioCase(page) {
+  await page.waitFor(`!document.getElementById("question").hidden`, 30);
+  await page.click("#no");
+  await page.waitFor(`window.glimwickState !== "loading"`, 60);
+  check("the show starts while sound is still starting",
+        (await page.evaluate("window.glimwickState")) === "running",
+        await page.evaluate(`document.getElementById("line").textContent`));
+  check("its context was still suspended", await page.evaluate(
+    `!!Module.glimwickAudio && !Module.glimwickStream`));
+  const arrived = await page.waitFor(`Module.glimwickAudio.state === "running" &&
+    !!Module.glimwickStream && Module.glimwickStream.nodes.length > 0`, 15).catch(() => false);
+  check("the music arrives once the context runs", arrived, page.console.join("; "));
+  check("the picture goes on", await canvasMoves(page));
   check("no console error", page.errors.length === 0, page.errors.join("; "));
 }
 
@@ -204,8 +232,13 @@ async function main() {
     let url = `http://127.0.0.1:${server.address().port}/`;
     if (which === "golden")
       url += "?frames=" + kMoments.map(([, s]) => Math.round(s * 60)).join(",");
-    const page = await Page.open(browser, url);
-    if (which === "page") await pageCase(page);
+    const page = await Page.open(browser, which === "slow-audio" ? "about:blank" : url);
+    if (which === "slow-audio") {
+      await page.send("Page.addScriptToEvaluateOnNewDocument", { source: kSlowAudio });
+      await page.send("Page.navigate", { url });
+      await slowAudioCase(page);
+    }
+    else if (which === "page") await pageCase(page);
     else if (which === "fullscreen") await fullscreenCase(page);
     else if (which === "missing") await oneLineCase(page, /^glimwick: cannot fetch data\/tarnwhistle\.ogg \(HTTP 404\)$/);
     else if (which === "no-webgl") await oneLineCase(page, /^glimwick: window: this browser offers no WebGL$/);
