@@ -17,10 +17,12 @@ int failWith(int status, const std::string& message) {
     return status;
 }
 
-// Ended by a signal: nothing of the output is left, and the status says which signal.
-int interrupted() {
+// Ended by a signal: nothing of the output is left, and the process dies by that signal.
+[[noreturn]] int interrupted() {
     abandonCaptureOutput();
-    return failWith(128 + captureSignal(), "interrupted");
+    failWith(128 + captureSignal(), "interrupted");
+    fflush(stderr);
+    endByCaptureSignal();
 }
 
 // Every frame from 0 (the show's state builds up frame by frame), those in range written;

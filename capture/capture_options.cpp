@@ -166,6 +166,7 @@ const char* captureUsage() {
            "  --help       this text\n"
            "\n"
            "Exit status: 0 done, 2 bad arguments, unwritable output or no ffmpeg, 1 any other\n"
-           "failure (an encoder that takes nothing for 30 s among them), 128 + N ended by\n"
-           "signal N. Nothing is left under PATH unless the capture completes.\n";
+           "failure (an encoder that takes nothing for 30 s among them). SIGINT, SIGTERM,\n"
+           "SIGHUP or SIGQUIT: the capture cleans up and dies by that signal (a shell\n"
+           "shows 128 + N). Nothing is left under PATH unless the capture completes.\n";
 }

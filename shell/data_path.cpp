@@ -1,4 +1,5 @@
-// Finds data files in the working directory, then beside the executable, then installed.
+// Finds data files: in the working directory for a program of a build tree, beside the
+// executable, then installed.
 #include "shell/data_path.h"
 #include <SDL2/SDL.h>
 #include <sys/stat.h>
@@ -14,8 +15,25 @@ bool exists(const std::string& path) {
 }
 } // namespace
 
-std::string findDataPath(const char* relativePath, const std::string& executableDir) {
-    if (exists(relativePath))
+bool inBuildTree(const std::string& executableDir) {
+    // CMake keeps its cache at the top of a build tree, above every program built there;
+    // an install copies programs and data, never the cache. '\\' too: Windows' folders.
+    std::string dir = executableDir;
+    while (!dir.empty()) {
+        if (exists(dir + "CMakeCache.txt"))
+            return true;
+        dir.pop_back(); // the separator that ends it
+        size_t parent = dir.find_last_of("/\\");
+        if (parent == std::string::npos)
+            break;
+        dir.erase(parent + 1);
+    }
+    return false;
+}
+
+std::string findDataPath(const char* relativePath, const std::string& executableDir,
+                         bool workingDirectoryFirst) {
+    if (workingDirectoryFirst && exists(relativePath))
         return relativePath;
     if (executableDir.empty())
         return relativePath;
@@ -38,5 +56,5 @@ std::string resolveDataPath(const char* relativePath) {
         executableDir = base;
         SDL_free(base);
     }
-    return findDataPath(relativePath, executableDir);
+    return findDataPath(relativePath, executableDir, inBuildTree(executableDir));
 }

@@ -10,7 +10,8 @@
 
 // clang-format off
 // 1 while the page's AudioContext runs (the page resumes it on the viewer's click), 2 while
-// the browser holds it suspended, 0 when there is none or it is closed.
+// it is suspended (not started yet, or suspended by the browser), 0 when there is none or
+// it is closed.
 EM_JS(int, webAudioState, (), {
     var context = Module.glimwickAudio;
     if (!context) return 0;
@@ -104,8 +105,11 @@ class WebOutput final : public AudioOutput {
   public:
     ~WebOutput() override { close(); }
 
+    // A context still suspended opens: the browser may take seconds to start it (a device
+    // waking up), and until then the show goes on silent while the keeper tries start()
+    // once a second. The page hands over no context when the browser will not start sound.
     bool open(int rate, std::string* why) override {
-        if (webAudioState() != 1)
+        if (webAudioState() == 0)
             return fail(why, "sound: the browser would not start audio");
         rate_ = rate;
         return true;
@@ -113,8 +117,11 @@ class WebOutput final : public AudioOutput {
 
     bool start(AudioSource& source, std::string* why) override {
         stop();
-        if (rate_ <= 0 || webAudioState() != 1)
+        int state = webAudioState();
+        if (rate_ <= 0 || state == 0)
             return fail(why, "sound: the browser would not start audio");
+        if (state != 1)
+            return fail(why, "sound: the browser has not started audio yet");
         source_ = &source;
         chunk_.assign(size_t(kChunkFrames) * 2, 0.0f);
         queued_ = 0;

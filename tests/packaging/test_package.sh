@@ -2,7 +2,8 @@
 # The Debian package and the installed show: the .deb's name, control fields and file list
 # (nothing more, nothing less), lintian without errors, then an install into a staging
 # prefix run as a user would: from /, under the test's Xvfb, the question answered, frames,
-# Escape -> status 0; and the installed capture tool writing frames.
+# Escape -> status 0; and the installed capture tool writing frames, from / and from a
+# folder with a data/ of its own.
 # Args: BUILD_DIR SOURCE_DIR
 set -u
 build=$(readlink -f "$1") source=$(readlink -f "$2")
@@ -118,6 +119,18 @@ if (cd / && "$stage/bin/glimwick-capture" --from 1 --to 1.1 --out "$work/frames"
         fail "installed capture wrote $count frames, wanted 6"
 else
     fail "installed capture: $(tail -n 1 "$work/capture.err")"
+fi
+
+# Started from a folder that holds another data/ (a downloads folder, an unpacked archive),
+# the installed capture tool reads its own files: those here would not decode.
+mkdir -p "$work/downloads/data"
+head -c 2000 /dev/urandom >"$work/downloads/data/tarnwhistle.ogg"
+head -c 300 "$source/data/texture_text.png" >"$work/downloads/data/texture_text.png"
+if (cd "$work/downloads" && "$stage/bin/glimwick-capture" --from 1 --to 1.1 \
+    --out "$work/frames-downloads" >/dev/null 2>"$work/capture.err"); then
+    pass "installed capture ignores the working directory's data/"
+else
+    fail "installed capture from a folder with a data/: $(tail -n 1 "$work/capture.err")"
 fi
 
 echo "$passes passed, $failures failed"

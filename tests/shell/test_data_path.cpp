@@ -1,5 +1,5 @@
-// Where the show looks for its data: the working directory, beside the executable, then
-// the installed data folder relative to the executable, in that order.
+// Where the show looks for its data: the working directory (for a program of a build tree
+// only), beside the executable, then the installed data folder relative to the executable.
 #include "shell/data_path.h"
 #include <gtest/gtest.h>
 #include <cstdio>
@@ -39,7 +39,9 @@ class DataPathTest : public testing::Test {
     fs::path installed() const {
         return fs::path(executableDir() + GLIMWICK_INSTALLED_DATA_DIR + "tarnwhistle.ogg");
     }
-    std::string find() const { return findDataPath("data/tarnwhistle.ogg", executableDir()); }
+    std::string find(bool workingDirectoryFirst = true) const {
+        return findDataPath("data/tarnwhistle.ogg", executableDir(), workingDirectoryFirst);
+    }
 
     fs::path root, previous;
 };
@@ -65,7 +67,33 @@ TEST_F(DataPathTest, NothingFoundLeavesThePathForTheOpenToReport) {
     EXPECT_EQ(find(), "data/tarnwhistle.ogg");
     // No executable folder known (SDL could not tell): the working directory alone.
     put(installed());
-    EXPECT_EQ(findDataPath("data/tarnwhistle.ogg", ""), "data/tarnwhistle.ogg");
+    EXPECT_EQ(findDataPath("data/tarnwhistle.ogg", "", true), "data/tarnwhistle.ogg");
+}
+
+// Started from a folder that holds some other data/ (downloads, an unpacked archive), an
+// installed program reads its own files.
+TEST_F(DataPathTest, OutsideABuildTreeTheWorkingDirectoryComesLast) {
+    put(inWorkingDir());
+    put(installed());
+    std::string found = find(false);
+    EXPECT_TRUE(fs::equivalent(found, installed())) << found;
+    put(beside());
+    EXPECT_EQ(find(false), executableDir() + "data/tarnwhistle.ogg");
+    // Nothing of its own (a bare copy of the executable): the path for the open, as before.
+    fs::remove(beside());
+    fs::remove(installed());
+    EXPECT_EQ(find(false), "data/tarnwhistle.ogg");
+}
+
+TEST_F(DataPathTest, ABuildTreeIsKnownByTheCacheAtItsTop) {
+    std::string build = (root / "work/build").string() + "/";
+    put(build + "bench/x");
+    EXPECT_FALSE(inBuildTree(build + "bench/"));
+    put(build + "CMakeCache.txt");
+    EXPECT_TRUE(inBuildTree(build));
+    EXPECT_TRUE(inBuildTree(build + "bench/"));
+    EXPECT_FALSE(inBuildTree(executableDir())); // an install under prefix/ beside it
+    EXPECT_FALSE(inBuildTree(""));
 }
 
 } // namespace

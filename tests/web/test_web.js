@@ -10,6 +10,11 @@
 //            is no user gesture, under a policy that wants one): the one line
 //   frames   the frame test bounded: the page a viewer gets ignores ?frames= and asks the
 //            question; the tests' copy (DIST-frames) refuses a frame past the end
+//   slow-audio  a browser whose sound takes 4.5 s to start after the click: the show starts
+//            at once, silent, and the music arrives once the context runs
+//   small-screens  windowed on a 1366 x 650 page and on a 390 x 844 phone screen: the whole
+//            picture in view, 4:3, as large as the page allows, its buffer 1024 x 768
+//            (screenshots into GLIMWICK_WEB_SHOTS, if set)
 //   golden   moments across the show rendered in the browser on the fixed-rate clock,
 //            compared with tests/golden/ (SOURCE_DIR) as the native golden test does,
 //            in the tests' copy of the folder (DIST, here the -frames one)
@@ -80,6 +85,69 @@ async function pageCase(page) {
   check("the page says it has ended and offers to play again", await page.evaluate(
     `document.body.innerText.includes("The show has ended.") && !document.getElementById("again").hidden`));
   check("no console error", page.errors.length === 0, page.errors.join("; "));
+}
+
+// Before the page's scripts: each AudioContext starts suspended, and resume() takes 4.5 s,
+// more than the page's 3 s wait for sound, as a device that wakes up slowly does.
+const kSlowAudio = `(() => {
+  const Original = window.AudioContext, resume = Original.prototype.resume;
+  window.AudioContext = class extends Original {
+    constructor(...args) { super(...args); Original.prototype.suspend.call(this); }
+    resume() { return new Promise((r) => setTimeout(r, 4500)).then(() => resume.call(this)); }
+  };
+})();`;
+
+async function slowAudioCase(page) {
+  await page.waitFor(`!document.getElementById("question").hidden`, 30);
+  await page.click("#no");
+  await page.waitFor(`window.glimwickState !== "loading"`, 60);
+  check("the show starts while sound is still starting",
+        (await page.evaluate("window.glimwickState")) === "running",
+        await page.evaluate(`document.getElementById("line").textContent`));
+  check("its context was still suspended", await page.evaluate(
+    `!!Module.glimwickAudio && !Module.glimwickStream`));
+  const arrived = await page.waitFor(`Module.glimwickAudio.state === "running" &&
+    !!Module.glimwickStream && Module.glimwickStream.nodes.length > 0`, 15).catch(() => false);
+  check("the music arrives once the context runs", arrived, page.console.join("; "));
+  check("the picture goes on", await canvasMoves(page));
+  check("no console error", page.errors.length === 0, page.errors.join("; "));
+}
+
+// Windowed on a laptop's page below 768 CSS pixels and on a phone (a dense screen, as a
+// phone lays out a page): the picture fits whole and is as large as the page allows.
+async function smallScreensCase(browser, url) {
+  const shots = process.env.GLIMWICK_WEB_SHOTS;
+  for (const [w, h, scale, mobile] of [[1366, 650, 1, false], [390, 844, 3, true]]) {
+    const page = await Page.open(browser, "about:blank");
+    await page.send("Emulation.setDeviceMetricsOverride", { width: w, height: h, deviceScaleFactor: scale,
+                                                              mobile, screenWidth: w, screenHeight: h });
+    await page.send("Page.navigate", { url });
+    await page.waitFor(`!document.getElementById("question").hidden`, 30);
+    await page.click("#no");
+    await page.waitFor(`window.glimwickState !== "loading"`, 60);
+    const label = `${w} x ${h}`;
+    check(label + ": the show runs", (await page.evaluate("window.glimwickState")) === "running",
+          await page.evaluate(`document.getElementById("line").textContent`));
+    const box = await page.evaluate(`(() => { const c = document.getElementById("canvas");
+      const r = c.getBoundingClientRect(); return { x: r.x, y: r.y, w: r.width, h: r.height,
+      right: r.right, bottom: r.bottom, pageW: innerWidth, pageH: innerHeight,
+      bufferW: c.width, bufferH: c.height }; })()`);
+    const seen = JSON.stringify(box);
+    check(label + ": the page is the screen's size", box.pageW === w && box.pageH === h, seen);
+    check(label + ": the whole picture in view", box.x >= 0 && box.y >= 0 &&
+          box.right <= box.pageW + 0.5 && box.bottom <= box.pageH + 0.5, seen);
+    check(label + ": 4:3", Math.abs(box.w / box.h - 4 / 3) < 0.01, seen);
+    const fits = Math.min(1024, box.pageW, box.pageH * 4 / 3);
+    check(label + ": as wide as the page allows", Math.abs(box.w - fits) < 1, seen);
+    check(label + ": the buffer stays 1024 x 768", box.bufferW === 1024 && box.bufferH === 768, seen);
+    if (shots) {
+      await sleep(3000); // past the opening flash
+      const { data } = await page.send("Page.captureScreenshot", { format: "png" });
+      fs.writeFileSync(path.join(shots, `page-${w}x${h}.png`), Buffer.from(data, "base64"));
+    }
+    check(label + ": no console error", page.errors.length === 0, page.errors.join("; "));
+    await page.send("Page.close");
+  }
 }
 
 // A PNG's pixels as 8-bit RGB rows, top first.
@@ -237,8 +305,16 @@ async function main() {
     let url = `http://127.0.0.1:${server.address().port}/`;
     if (which === "golden")
       url += "?frames=" + table.moments.map(([, s]) => Math.round(s * 60)).join(",");
-    const page = which === "frames" ? null : await Page.open(browser, url);
+    // These two set the page up before it loads; frames opens its own pages.
+    const first = ["small-screens", "slow-audio"].includes(which) ? "about:blank" : url;
+    const page = which === "frames" ? null : await Page.open(browser, first);
     if (which === "frames") await framesCase(browser, url.replace(/\/$/, ""), path.basename(dist));
+    else if (which === "small-screens") await smallScreensCase(browser, url);
+    else if (which === "slow-audio") {
+      await page.send("Page.addScriptToEvaluateOnNewDocument", { source: kSlowAudio });
+      await page.send("Page.navigate", { url });
+      await slowAudioCase(page);
+    }
     else if (which === "page") await pageCase(page);
     else if (which === "fullscreen") await fullscreenCase(page);
     else if (which === "missing") await oneLineCase(page, /^glimwick: cannot fetch data\/tarnwhistle\.ogg \(HTTP 404\)$/);
