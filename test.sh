@@ -14,25 +14,8 @@ if [ "${1:-}" = --quick ]; then
     preset=quick
     shift
 fi
-# One line a need, so that additions do not collide.
-packages=(
-    cmake g++ make pkg-config
-    libsdl2-dev libglew-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libvorbis-dev libpulse-dev libpng-dev
-    libgtest-dev libbenchmark-dev
-    libfreetype-dev fonts-dejavu-core # the text-panel generator and its tests
-    libx11-dev xvfb xauth xdotool x11-utils imagemagick # the GL and end-to-end tests
-    xfonts-base # the X core fonts the start-up question's box is drawn with
-    clang libclang-rt-dev # the fuzz targets
-    pulseaudio pulseaudio-utils # the music clock on a real sound server
-    pipewire pipewire-pulse wireplumber dbus # the same on PipeWire's PulseAudio service
-    ffmpeg # the capture tool's videos and its tests
-    dpkg-dev file lintian # the Debian package and its test
-    faketime # the end-scene signal test's fast clock
-    wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
-    weston # the show as a Wayland client
-    chromium nodejs # the web build's tests (scripts/build-web.sh installs emscripten)
-)
-scripts/install_packages.sh "${packages[@]}"
+# The show's packages and the tests' own (one list each, in scripts/packages/).
+scripts/install_packages.sh -f scripts/packages/show.txt -f scripts/packages/test.txt
 # The Windows and web builds are made only when their tests can be among those selected.
 selects() { [ $preset = dev ] && { [ $# -eq 0 ] || [[ " $* " == *"$label"* ]]; }; }
 extra=()
