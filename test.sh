@@ -6,7 +6,7 @@
 #   ./test.sh                 everything, as CI runs it (also the sanitized build)
 #   ./test.sh --quick         the inner loop: unit and GL tests that wait for no clock
 #   ./test.sh -L unit         extra arguments go to ctest (-R glimwick-e2e-show, ...)
-# The Windows and web builds are made only when their tests can be among those selected.
+# The Windows and web builds are made only when ctest would run some of their tests.
 set -eu
 cd "$(dirname "$0")"
 preset=dev
@@ -16,24 +16,30 @@ if [ "${1:-}" = --quick ]; then
 fi
 # The show's packages and the tests' own (one list each, in scripts/packages/).
 scripts/install_packages.sh -f scripts/packages/show.txt -f scripts/packages/test.txt
-# The Windows and web builds are made only when their tests can be among those selected.
-selects() { [ $preset = dev ] && { [ $# -eq 0 ] || [[ " $* " == *"$label"* ]]; }; }
-extra=()
-label=windows
-if selects "$@"; then
+# The Windows and web builds are made exactly when ctest would run some of their tests, and
+# the tests of a build not made now are left unregistered, so that none runs against an old
+# build: build/ is configured with both registered, ctest lists what the arguments select,
+# and the folders of the builds not made are then set empty.
+windows_dir=$PWD/build-windows/glimwick-windows
+web_dir=$PWD/build-web/glimwick-web
+# Tests on explicitly (preset dev): ./run.sh configures the same folder without them.
+configure() { cmake --preset dev -DGLIMWICK_WINDOWS_DIR="$windows_dir" -DGLIMWICK_WEB_DIR="$web_dir"; }
+configure >/dev/null
+selected=$(ctest --preset $preset -N "$@" 2>&1 || true)
+if [[ $selected == *": glimwick-windows-"* ]]; then
     # Tested under Wine (label windows); the libraries it cross-builds are kept in
     # build-windows/ for the next run.
     scripts/build-windows.sh
-    extra+=(-DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows")
+else
+    windows_dir=""
 fi
-label=web
-if selects "$@"; then
+if [[ $selected == *": glimwick-web-"* ]]; then
     # Tested in headless Chromium (label web); its libraries are kept in build-web/.
     scripts/build-web.sh
-    extra+=(-DGLIMWICK_WEB_DIR="$PWD/build-web/glimwick-web")
+else
+    web_dir=""
 fi
-# Tests on explicitly (preset dev): ./run.sh configures the same folder without them.
-cmake --preset dev "${extra[@]}"
+configure
 cmake --build --preset dev -j"$(nproc)"
 # Every gtest binary runs its tests shuffled (also set in each test's environment, so a
 # bare ctest shuffles too): no test may lean on another's leftovers.
