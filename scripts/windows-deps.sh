@@ -8,8 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/deps-lib.sh"
 deps_prepare "Windows libraries" "$1"
 triplet=x86_64-w64-mingw32
-dep_cc=($triplet-gcc)
-dep_ar=($triplet-ar)
+dep_cc=("$triplet-gcc")
+dep_ar=("$triplet-ar")
 dep_configure=(cmake -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
     -DGLIMWICK_DEPS_PREFIX="$prefix")
 
