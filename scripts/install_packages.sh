@@ -8,8 +8,10 @@ packages=()
 while [ $# -gt 0 ]; do
     if [ "$1" = -f ]; then
         [ -r "${2:-}" ] || { echo "install_packages: cannot read the package list '${2:-}'" >&2; exit 1; }
-        read -ra listed <<<"$(sed 's/#.*//' "$2" | tr '\n' ' ')"
-        packages+=("${listed[@]}")
+        while read -r line || [ -n "$line" ]; do
+            read -ra listed <<<"${line%%#*}"
+            packages+=("${listed[@]}")
+        done <"$2"
         shift 2
     else
         packages+=("$1")
