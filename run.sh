@@ -2,9 +2,8 @@
 # Builds and runs the show from the repository root (installs what it needs first).
 set -eu
 cd "$(dirname "$0")"
-# xfonts-base: the X core fonts the start-up question's box is drawn with.
-scripts/install_packages.sh cmake g++ make pkg-config libsdl2-dev libglew-dev libgl-dev \
-    libglu1-mesa-dev libgl1-mesa-dri libvorbis-dev libpulse-dev libpng-dev xfonts-base
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
-cmake --build build --target glimwick -j"$(nproc)"
+scripts/install_packages.sh -f scripts/packages/show.txt
+# Preset show (CMakePresets.json): build/ as ./test.sh uses it, without the tests.
+cmake --preset show >/dev/null
+cmake --build --preset show -j"$(nproc)"
 exec build/glimwick

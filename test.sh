@@ -6,7 +6,7 @@
 #   ./test.sh                 everything, as CI runs it (also the sanitized build)
 #   ./test.sh --quick         the inner loop: unit and GL tests that wait for no clock
 #   ./test.sh -L unit         extra arguments go to ctest (-R glimwick-e2e-show, ...)
-# The Windows and web builds are made only when their tests can be among those selected.
+# The Windows and web builds are made only when ctest would run some of their tests.
 set -eu
 cd "$(dirname "$0")"
 preset=dev
@@ -14,43 +14,32 @@ if [ "${1:-}" = --quick ]; then
     preset=quick
     shift
 fi
-# One line a need, so that additions do not collide.
-packages=(
-    cmake g++ make pkg-config
-    libsdl2-dev libglew-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libvorbis-dev libpulse-dev libpng-dev
-    libgtest-dev libbenchmark-dev
-    libfreetype-dev fonts-dejavu-core # the text-panel generator and its tests
-    libx11-dev xvfb xauth xdotool x11-utils imagemagick # the GL and end-to-end tests
-    xfonts-base # the X core fonts the start-up question's box is drawn with
-    clang libclang-rt-dev # the fuzz targets
-    pulseaudio pulseaudio-utils # the music clock on a real sound server
-    pipewire pipewire-pulse wireplumber dbus # the same on PipeWire's PulseAudio service
-    ffmpeg # the capture tool's videos and its tests
-    dpkg-dev file lintian # the Debian package and its test
-    faketime # the end-scene signal test's fast clock
-    wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
-    weston # the show as a Wayland client
-    chromium nodejs # the web build's tests (scripts/build-web.sh installs emscripten)
-)
-scripts/install_packages.sh "${packages[@]}"
-# The Windows and web builds are made only when their tests can be among those selected.
-selects() { [ $preset = dev ] && { [ $# -eq 0 ] || [[ " $* " == *"$label"* ]]; }; }
-extra=()
-label=windows
-if selects "$@"; then
+# The show's packages and the tests' own (one list each, in scripts/packages/).
+scripts/install_packages.sh -f scripts/packages/show.txt -f scripts/packages/test.txt
+# The Windows and web builds are made exactly when ctest would run some of their tests, and
+# the tests of a build not made now are left unregistered, so that none runs against an old
+# build: build/ is configured with both registered, ctest lists what the arguments select,
+# and the folders of the builds not made are then set empty.
+windows_dir=$PWD/build-windows/glimwick-windows
+web_dir=$PWD/build-web/glimwick-web
+# Tests on explicitly (preset dev): ./run.sh configures the same folder without them.
+configure() { cmake --preset dev -DGLIMWICK_WINDOWS_DIR="$windows_dir" -DGLIMWICK_WEB_DIR="$web_dir"; }
+configure >/dev/null
+selected=$(ctest --preset $preset -N "$@" 2>&1 || true)
+if [[ $selected == *": glimwick-windows-"* ]]; then
     # Tested under Wine (label windows); the libraries it cross-builds are kept in
     # build-windows/ for the next run.
     scripts/build-windows.sh
-    extra+=(-DGLIMWICK_WINDOWS_DIR="$PWD/build-windows/glimwick-windows")
+else
+    windows_dir=""
 fi
-label=web
-if selects "$@"; then
+if [[ $selected == *": glimwick-web-"* ]]; then
     # Tested in headless Chromium (label web); its libraries are kept in build-web/.
     scripts/build-web.sh
-    extra+=(-DGLIMWICK_WEB_DIR="$PWD/build-web/glimwick-web")
+else
+    web_dir=""
 fi
-# Tests on explicitly (preset dev): ./run.sh configures the same folder without them.
-cmake --preset dev "${extra[@]}"
+configure
 cmake --build --preset dev -j"$(nproc)"
 # Every gtest binary runs its tests shuffled (also set in each test's environment, so a
 # bare ctest shuffles too): no test may lean on another's leftovers.

@@ -7,9 +7,9 @@
 # uses to find the programs among the files).
 set -eu
 cd "$(dirname "$0")/.."
-scripts/install_packages.sh cmake g++ make pkg-config libsdl2-dev libglew-dev libgl-dev \
-    libglu1-mesa-dev libvorbis-dev libpulse-dev libpng-dev dpkg-dev file
-cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-cmake --build build-release -j"$(nproc)"
+scripts/install_packages.sh -f scripts/packages/show.txt dpkg-dev file
+# Preset release (CMakePresets.json): build-release/, no tests.
+cmake --preset release
+cmake --build --preset release -j"$(nproc)"
 (cd build-release && cpack -G DEB)
 ls build-release/glimwick_*.deb

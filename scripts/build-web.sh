@@ -14,9 +14,10 @@ dist=$out/glimwick-web
 export NODE_PATH=/usr/share/nodejs
 
 nice -n 10 scripts/web-deps.sh "$out"
-emcmake cmake -S . -B "$out/glimwick" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-    -DGLIMWICK_DEPS_PREFIX="$out/deps" >/dev/null
-cmake --build "$out/glimwick" --target glimwick -j"$(nproc)"
+# Preset web (CMakePresets.json): Ninja, the libraries in $out/deps, a release build of the
+# show alone in $out/glimwick; emcmake adds emscripten's toolchain file.
+emcmake cmake --preset web >/dev/null
+cmake --build --preset web -j"$(nproc)"
 
 rm -rf "$dist" "$dist.zip"
 mkdir -p "$dist/data"

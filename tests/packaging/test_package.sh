@@ -75,6 +75,10 @@ done
 grep -qx 'Exec=glimwick' "$work/root/usr/share/applications/glimwick.desktop" &&
     grep -qx 'Icon=glimwick' "$work/root/usr/share/applications/glimwick.desktop" &&
     pass "desktop entry runs glimwick with its icon" || fail "desktop entry's Exec or Icon"
+# The manual page's FILES names the show where the package puts it.
+zcat "$work/root/usr/share/man/man6/glimwick.6.gz" | grep -q '^\.IR* /usr/games/glimwick\b' &&
+    pass "manual page names /usr/games/glimwick" ||
+    fail "manual page's FILES: $(zcat "$work/root/usr/share/man/man6/glimwick.6.gz" | grep -oE '/usr/[a-z]+/glimwick$' | sort -u | tr '\n' ' ')"
 cmp -s "$work/root/usr/share/glimwick/tarnwhistle.ogg" "$source/data/tarnwhistle.ogg" &&
     pass "the music installed as committed" || fail "installed music differs from data/"
 
@@ -92,11 +96,16 @@ warnings=$(awk '/^W:/ {print $3}' "$work/lintian" | sort -u | tr '\n' ' ')
 # An installed show from a staging prefix, started from / (no data/ there or beside it).
 stage="$work/stage"
 cmake --install "$build" --prefix "$stage" >"$work/install.log" 2>&1 || fail "cmake --install"
+# Started as its menu entry starts it: the entry's command, by name, with the prefix's bin/
+# on PATH (~/.local/bin for a user's own install).
 label="installed show"
-exe="$stage/games/glimwick"
-(cd / && exec "$exe" >"$work/out" 2>"$err") &
+command=$(sed -n 's/^Exec=//p' "$stage/share/applications/glimwick.desktop")
+found=$(PATH="$stage/bin:/usr/bin:/bin" command -v "$command")
+[ "$found" = "$stage/bin/glimwick" ] && pass "$label: '$command' found in the prefix's bin/" ||
+    fail "$label: '$command' not found with the prefix's bin/ on PATH (installed: $(cd "$stage" && find . -name glimwick -type f))"
+(cd / && PATH="$stage/bin:$PATH" exec "$command" >"$work/out" 2>"$err") &
 pid=$!
-if answer_question Escape; then
+if [ -n "$found" ] && answer_question Escape; then
     if wait_for 30 show_window; then
         pass "$label: window shown"
         # A picture: some pixel is not black (the data was found, or start-up had failed).

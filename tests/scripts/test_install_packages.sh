@@ -36,10 +36,14 @@ else
 fi
 missing=glimwick-no-such-package
 failures=0 passes=0
-# run as_user|as_self PATHDIR: the installer with that PATH; sets out, rc and called.
+# run as_user|as_self PATHDIR [ARGUMENT...]: the installer with that PATH and the arguments
+# (default: the one missing package); sets out, rc and called.
 run() {
+    local who=$1 path=$2
+    shift 2
+    [ $# -gt 0 ] || set -- "$missing"
     : >"$calls"
-    out=$("$1" env -u DEBIAN_FRONTEND PATH="$bin/$2" bash "$installer" "$missing" 2>&1)
+    out=$("$who" env -u DEBIAN_FRONTEND PATH="$bin/$path" bash "$installer" "$@" 2>&1)
     rc=$?
     called=$(tr '\n' ';' <"$calls")
 }
@@ -67,6 +71,18 @@ run as_user sudo
 check "through sudo: status 0" [ "$rc" -eq 0 ]
 check "through sudo: apt-get install by sudo, DEBIAN_FRONTEND kept" \
     grep -qF "sudo;$installs;" <<<"$called"
+
+# A package list (scripts/packages/*.txt): names on lines, comments left out, beside a name
+# given on the command line.
+printf '# comment line\n%s-a %s-b # two for one need\n\n%s-c\n' "$missing" "$missing" "$missing" \
+    >"$bin/list.txt"
+chmod 644 "$bin/list.txt"
+run as_user sudo -f "$bin/list.txt" "$missing-d"
+check "a list: its names and the argument, no comment" grep -qF \
+    "apt-get install -y -qq --no-install-recommends $missing-a $missing-b $missing-c $missing-d," <<<"$called"
+run as_user sudo -f "$bin/no-such-list.txt"
+check "a list that cannot be read: status 1, named" \
+    bash -c '[ "$1" -eq 1 ] && grep -q "no-such-list.txt" <<<"$2"' _ "$rc" "$out"
 
 if [ "$(id -u)" -eq 0 ]; then
     run as_self apt
