@@ -77,6 +77,10 @@ int main(int argc, char** argv) {
         fputs(captureUsage(), stdout);
         return 0;
     }
+    if (options.version) {
+        puts("glimwick-capture " GLIMWICK_RELEASE);
+        return 0;
+    }
     FrameRange range = captureRange(options);
     std::string music = resolveDataPath("data/tarnwhistle.ogg");
     std::string text = resolveDataPath("data/texture_text.png");
