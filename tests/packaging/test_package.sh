@@ -10,7 +10,8 @@ work=$(mktemp -d)
 . "$source/tests/support/e2e_lib.sh"
 err="$work/err"
 trap 'kill_children; rm -rf "$work"' EXIT
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+# The release label (1.0.0, or 1.0.0+gCOMMIT off a tag) names the package and is its Version.
+version=$(sed -n 's/^GLIMWICK_RELEASE:INTERNAL=//p' "$build/CMakeCache.txt")
 
 # The package.
 if ! cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1; then
@@ -30,7 +31,7 @@ expect_field() { # expect_field NAME EXTENDED-REGEX
     [[ $value =~ $2 ]] && pass "$1: $value" || fail "$1 is '$value', wanted /$2/"
 }
 expect_field Package '^glimwick$'
-expect_field Version "^${version//./\\.}$"
+expect_field Version "^$(sed 's/[.+]/\\&/g' <<<"$version")$"
 expect_field Architecture '^amd64$'
 expect_field Section '^games$'
 expect_field Priority '^optional$'
@@ -53,6 +54,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's,^\./,/,' | sort >"$wor
     printf '%s\n' /usr/games/glimwick /usr/bin/glimwick-capture \
         /usr/share/glimwick/tarnwhistle.ogg /usr/share/glimwick/texture_text.png \
         /usr/share/applications/glimwick.desktop \
+        /usr/share/metainfo/org.glimwick.Glimwick.metainfo.xml \
         /usr/share/man/man6/glimwick.6.gz /usr/share/man/man1/glimwick-capture.1.gz \
         /usr/share/doc/glimwick/copyright /usr/share/doc/glimwick/changelog.gz
     for size in 16 22 24 32 48 64 128 256; do
@@ -74,6 +76,13 @@ done
 grep -qx 'Exec=glimwick' "$work/root/usr/share/applications/glimwick.desktop" &&
     grep -qx 'Icon=glimwick' "$work/root/usr/share/applications/glimwick.desktop" &&
     pass "desktop entry runs glimwick with its icon" || fail "desktop entry's Exec or Icon"
+# The AppStream metadata as a software centre finds it: in the installed tree, beside the
+# desktop entry and icon it names.
+appstreamcli validate-tree --no-net "$work/root" >"$work/appstream" 2>&1 &&
+    pass "appstreamcli validate-tree: the metadata is valid in place" ||
+    fail "appstreamcli validate-tree: $(grep -E '^[EW]:' "$work/appstream")"
+grep -qx 'License: Expat' "$work/root/usr/share/doc/glimwick/copyright" &&
+    pass "copyright names the MIT (Expat) licence" || fail "copyright names no licence"
 cmp -s "$work/root/usr/share/glimwick/tarnwhistle.ogg" "$source/data/tarnwhistle.ogg" &&
     pass "the music installed as committed" || fail "installed music differs from data/"
 
