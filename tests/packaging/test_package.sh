@@ -119,6 +119,11 @@ if answer_question Escape; then
     fi
 fi
 
+# The installed capture tool names the package's release.
+got=$("$stage/bin/glimwick-capture" --version 2>&1)
+[ "$got" = "glimwick-capture $version" ] && pass "capture --version: $got" ||
+    fail "capture --version says '$got', the package is $version"
+
 # The installed capture tool, from /: 0.1 s at 60 fps, 6 PNG frames.
 if (cd / && "$stage/bin/glimwick-capture" --from 1 --to 1.1 --out "$work/frames" \
     >/dev/null 2>"$work/capture.err"); then
