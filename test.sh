@@ -27,6 +27,7 @@ packages=(
     pipewire pipewire-pulse wireplumber dbus # the same on PipeWire's PulseAudio service
     ffmpeg # the capture tool's videos and its tests
     dpkg-dev file lintian # the Debian package and its test
+    appstream # appstreamcli, the AppStream metadata's validator
     faketime # the end-scene signal test's fast clock
     wine wine64 # the Windows build's tests (scripts/build-windows.sh installs the compilers)
     weston # the show as a Wayland client
