@@ -2,7 +2,7 @@
 # The release scripts' own logic in scratch directories, in seconds: scripts/zip-folder.sh
 # gives the same bytes for the same files whatever their times, permissions, creation
 # order, folder and time zone, and changes when a file does; scripts/version.sh reads the
-# version and names the commit off a tag only.
+# version and names the commit off a tag only, in a checkout and in a source archive.
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 scratch=$(mktemp -d)
@@ -58,10 +58,21 @@ got=$("$repo/scripts/version.sh")
 git -C "$repo" tag v2.3.4
 got=$("$repo/scripts/version.sh")
 [ "$got" = 2.3.4 ] && pass "tagged: $got" || fail "tagged: $got"
+# A source archive names the commit it was made from, unless that commit is tagged.
+cp "$root/.gitattributes" "$repo/" && git -C "$repo" add -A &&
+    git -C "$repo" -c user.name=t -c user.email=t@t commit -qm two
+short=$(git -C "$repo" rev-parse --short=7 HEAD)
+git -C "$repo" archive --prefix=untagged/ HEAD | tar -x -C "$scratch"
+git -C "$repo" archive --prefix=tagged/ v2.3.4 | tar -x -C "$scratch"
+git -C "$scratch" init -q # unpacked inside someone else's repository
+got=$("$scratch/untagged/scripts/version.sh")
+[ "$got" = "2.3.4+g$short" ] && pass "archive, untagged: $got" || fail "archive, untagged: $got"
+got=$("$scratch/tagged/scripts/version.sh")
+[ "$got" = 2.3.4 ] && pass "archive, tagged: $got" || fail "archive, tagged: $got"
 rm -rf "$repo/.git"
-git -C "$scratch" init -q # an unpacked archive inside someone else's repository
 got=$("$repo/scripts/version.sh")
-[ "$got" = 2.3.4 ] && pass "no checkout of its own: $got" || fail "no checkout of its own: $got"
+[ "$got" = 2.3.4 ] && pass "neither checkout nor archive: $got" ||
+    fail "neither checkout nor archive: $got"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
