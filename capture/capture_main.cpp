@@ -55,6 +55,10 @@ int main(int argc, char** argv) {
         fputs(captureUsage(), stdout);
         return 0;
     }
+    if (options.version) {
+        puts("glimwick-capture " GLIMWICK_RELEASE);
+        return 0;
+    }
     FrameRange range = captureRange(options);
     if (!openCaptureOutput(options, range, driverMusicPath(), &error))
         return captureSignal() ? interrupted() : failWith(kCaptureUsageStatus, error);

@@ -82,11 +82,15 @@ bool classifyOutput(const std::string& out, CaptureOutput& kind) {
 } // namespace
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string* error) {
-    for (int i = 1; i < argc; ++i)
-        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+    // --help and --version win wherever they stand, --help over --version.
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
             options.help = true;
-            return true;
-        }
+        else if (strcmp(argv[i], "--version") == 0)
+            options.version = true;
+    }
+    if (options.help || options.version)
+        return true;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string name = arg, value;
@@ -163,6 +167,7 @@ const char* captureUsage() {
            "  --size WxH   the video's frame (default 1024x768); the picture, rendered at\n"
            "               1024x768, is scaled into its largest centred 4:3 area with black\n"
            "               bars: 1920x1080 gives 1440x1080 pillarboxed\n"
+           "  --version    the version, and the commit when it is not a tagged release\n"
            "  --help       this text\n"
            "\n"
            "Exit status: 0 done, 2 bad arguments, unwritable output or no ffmpeg, 1 any other\n"

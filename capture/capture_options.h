@@ -13,7 +13,8 @@ struct CaptureOptions {
     CaptureOutput output = CaptureOutput::PngFolder;
     int width = 1024; // the video's frame, pixels
     int height = 768;
-    bool help = false; // --help: print the usage and do nothing else
+    bool help = false;    // --help: print the usage and do nothing else
+    bool version = false; // --version: print the release label and do nothing else
 };
 
 // Frames n with from <= n / fps < to are written; frames before `first` are rendered only.

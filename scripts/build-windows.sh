@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the show for 64-bit Windows with mingw-w64, run from the repository root:
 #   scripts/build-windows.sh
-# Leaves build-windows/glimwick-windows/ (glimwick.exe, data/, README.txt) and
-# build-windows/glimwick-windows.zip. Installs what it needs first; the libraries it
-# cross-builds from Debian's source packages are kept in build-windows/deps for the next run.
+# Leaves build-windows/glimwick-windows/ (glimwick.exe, data/, README.txt, LICENSE.txt) and
+# build-windows/glimwick-windows.zip, the same bytes from the same commit. Installs what it
+# needs first; the libraries it cross-builds from Debian's source packages are kept in
+# build-windows/deps for the next run.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install_packages.sh cmake ninja-build pkg-config dpkg-dev zip gcc-mingw-w64-x86-64-posix \
@@ -22,9 +23,12 @@ rm -rf "$dist" "$dist.zip"
 mkdir -p "$dist"
 $triplet-strip -o "$dist/glimwick.exe" "$out/glimwick/glimwick.exe"
 cp -r data "$dist/data"
+release=$(scripts/version.sh)
 # Windows line endings, so that Notepad shows the lines.
-sed 's/$/\r/' >"$dist/README.txt" <<'EOF'
-Glimwick, by Vornic: a self-running real-time audio-visual presentation of two minutes.
+sed 's/$/\r/' LICENSE >"$dist/LICENSE.txt"
+sed 's/$/\r/' >"$dist/README.txt" <<EOF
+Glimwick $release, by Vornic: a self-running real-time audio-visual presentation of two
+minutes. Free software under the MIT licence (LICENSE.txt).
 
 Run glimwick.exe (from any folder: it finds data\ beside itself). It asks "Fullscreen?"
 first; Yes switches the display to 1024 x 768 when the display offers that mode, No plays
@@ -36,7 +40,8 @@ framebuffer-object extension) and a sound device. Nothing is installed and nothi
 written; delete the folder to remove it. If it cannot start, a message box says why.
 
 Contents: glimwick.exe (the program, which needs no DLLs beyond Windows' own),
-data\tarnwhistle.ogg (the music), data\texture_text.png (the text panels), this file.
+data\\tarnwhistle.ogg (the music), data\\texture_text.png (the text panels), the licence,
+this file.
 EOF
 
 # Everything the executable imports must come with Windows itself.
@@ -51,5 +56,5 @@ for dll in $imports; do
 done
 echo "Imports: $(echo $imports)"
 
-(cd "$out" && zip -qr glimwick-windows.zip glimwick-windows)
+scripts/zip-folder.sh "$out" glimwick-windows
 echo "Built $dist and $dist.zip"

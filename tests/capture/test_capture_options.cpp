@@ -62,6 +62,14 @@ TEST(CaptureOptions, DefaultsAndBothSpellingsOfValues) {
     CaptureOptions help;
     EXPECT_TRUE(parse({"--fps", "nonsense", "--help"}, help, &error));
     EXPECT_TRUE(help.help);
+    // So does --version, which --help outranks.
+    CaptureOptions version;
+    EXPECT_TRUE(parse({"--to", "nonsense", "--version"}, version, &error));
+    EXPECT_TRUE(version.version);
+    EXPECT_FALSE(version.help);
+    CaptureOptions both;
+    EXPECT_TRUE(parse({"--version", "--help"}, both, &error));
+    EXPECT_TRUE(both.help);
 }
 
 TEST(CaptureOptions, BadValuesAreRefusedWithOneLineNamingTheOption) {

@@ -11,7 +11,8 @@ build=$(readlink -f "$1") source=$(readlink -f "$2")
 new_work_dir work
 err="$work/err"
 trap 'kill_children; rm -rf "$work"' EXIT
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+# The release label (1.0.0, or 1.0.0+gCOMMIT off a tag) names the package and is its Version.
+version=$(sed -n 's/^GLIMWICK_RELEASE:INTERNAL=//p' "$build/CMakeCache.txt")
 
 # The package.
 if ! cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1; then
@@ -31,7 +32,7 @@ expect_field() { # expect_field NAME EXTENDED-REGEX
     [[ $value =~ $2 ]] && pass "$1: $value" || fail "$1 is '$value', wanted /$2/"
 }
 expect_field Package '^glimwick$'
-expect_field Version "^${version//./\\.}$"
+expect_field Version "^$(sed 's/[.+]/\\&/g' <<<"$version")$"
 expect_field Architecture '^amd64$'
 expect_field Section '^games$'
 expect_field Priority '^optional$'
@@ -54,6 +55,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's,^\./,/,' | sort >"$wor
     printf '%s\n' /usr/games/glimwick /usr/bin/glimwick-capture \
         /usr/share/glimwick/tarnwhistle.ogg /usr/share/glimwick/texture_text.png \
         /usr/share/applications/glimwick.desktop \
+        /usr/share/metainfo/org.glimwick.Glimwick.metainfo.xml \
         /usr/share/man/man6/glimwick.6.gz /usr/share/man/man1/glimwick-capture.1.gz \
         /usr/share/doc/glimwick/copyright /usr/share/doc/glimwick/changelog.gz
     for size in 16 22 24 32 48 64 128 256; do
@@ -79,6 +81,13 @@ grep -qx 'Exec=glimwick' "$work/root/usr/share/applications/glimwick.desktop" &&
 zcat "$work/root/usr/share/man/man6/glimwick.6.gz" | grep -q '^\.IR* /usr/games/glimwick\b' &&
     pass "manual page names /usr/games/glimwick" ||
     fail "manual page's FILES: $(zcat "$work/root/usr/share/man/man6/glimwick.6.gz" | grep -oE '/usr/[a-z]+/glimwick$' | sort -u | tr '\n' ' ')"
+# The AppStream metadata as a software centre finds it: in the installed tree, beside the
+# desktop entry and icon it names.
+appstreamcli validate-tree --no-net "$work/root" >"$work/appstream" 2>&1 &&
+    pass "appstreamcli validate-tree: the metadata is valid in place" ||
+    fail "appstreamcli validate-tree: $(grep -E '^[EW]:' "$work/appstream")"
+grep -qx 'License: Expat' "$work/root/usr/share/doc/glimwick/copyright" &&
+    pass "copyright names the MIT (Expat) licence" || fail "copyright names no licence"
 cmp -s "$work/root/usr/share/glimwick/tarnwhistle.ogg" "$source/data/tarnwhistle.ogg" &&
     pass "the music installed as committed" || fail "installed music differs from data/"
 
@@ -119,6 +128,11 @@ if [ -n "$found" ] && answer_question Escape; then
         fail "$label: no window ($(cat "$err"))"
     fi
 fi
+
+# The installed capture tool names the package's release.
+got=$("$stage/bin/glimwick-capture" --version 2>&1)
+[ "$got" = "glimwick-capture $version" ] && pass "capture --version: $got" ||
+    fail "capture --version says '$got', the package is $version"
 
 # The installed capture tool, from /: 0.1 s at 60 fps, 6 PNG frames.
 if (cd / && "$stage/bin/glimwick-capture" --from 1 --to 1.1 --out "$work/frames" \
