@@ -1,6 +1,7 @@
 // Signal handlers that record the signal and write one byte to a pipe: nothing else is
 // async-signal-safe enough to do there, and the main thread cleans up on seeing either.
 #include "capture/capture_signals.h"
+#include "shell/exit_signals_system.h"
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -66,17 +67,7 @@ int captureSignalFd() {
 }
 
 void endByCaptureSignal() {
-    int signal = state.signal.load();
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal);
-    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-    raise(signal);
-    _exit(128 + signal);
+    endByDefaultAction(state.signal.load());
 }
 
 void resetCaptureSignalsInChild() {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A whole run of the show (checked or sanitized build) under Xvfb, measured by
-# bench/full_run.sh: it must end by itself with status 0, print nothing on stderr (no GL
+# measure/full_run.sh: it must end by itself with status 0, print nothing on stderr (no GL
 # error, no sanitizer report) and leave no core. With SIGNAL and SECONDS, that signal is
 # sent SECONDS after the end scene appears instead, and the same is asked of the way out.
 # Args: GLIMWICK [SIGNAL SECONDS]. Output is kept in $GLIMWICK_RUN_DIR (default: ./full-run).
@@ -40,7 +40,7 @@ if [ -n "$signal" ]; then
     ) &
     helper=$!
 fi
-bash "$(dirname "$0")/../../bench/full_run.sh" "$exe" "$out" "${shots[@]}"
+bash "$(dirname "$0")/../../measure/full_run.sh" "$exe" "$out" "${shots[@]}"
 # The run is over: its pid may be anyone's from now on.
 [ -n "$signal" ] && kill "$helper" 2>/dev/null
 summary=$(cat "$out/summary")

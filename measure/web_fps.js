@@ -1,5 +1,5 @@
 // Frames per second of the web build in headless Chromium (SwiftShader's WebGL), and
-// optionally a screenshot of the page: node bench/web_fps.js DIST [SECONDS] [SCREENSHOT.png]
+// optionally a screenshot of the page: node measure/web_fps.js DIST [SECONDS] [SCREENSHOT.png]
 // Answers No, lets the show run 3 s, then counts the browser's animation frames (the show
 // renders one per animation frame) over SECONDS (default 10).
 "use strict";
