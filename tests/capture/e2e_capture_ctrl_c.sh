@@ -7,7 +7,8 @@
 set -u
 capture=$(readlink -f "$1")
 cd "$2" || exit 1
-work=$(mktemp -d) || exit 1
+. tests/support/e2e_lib.sh
+new_work_dir work
 trap 'rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY
 mkdir "$work/out" "$work/bin"

@@ -8,11 +8,9 @@
 # Args: SOURCE_DIR (its committed HEAD is what is built)
 set -u
 source=$(readlink -f "$1")
-work=$(mktemp -d)
+. "$source/tests/support/e2e_lib.sh"
+new_work_dir work
 trap 'rm -rf "$work"' EXIT
-failures=0 passes=0
-pass() { echo "PASS: $*"; passes=$((passes + 1)); }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 commit=$(git -C "$source" rev-parse HEAD)
 
 clone() { # clone DIR: a checkout of the commit, detached as a release build would find it

@@ -5,7 +5,8 @@
 # sequence of arguments, after a full run has left both folders in the CMake cache.
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
-scratch=$(mktemp -d)
+. "$root/tests/support/e2e_lib.sh"
+new_work_dir scratch
 trap 'rm -rf "$scratch"' EXIT
 tree=$scratch/tree
 mkdir -p "$tree/scripts/packages"

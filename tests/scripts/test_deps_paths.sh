@@ -5,7 +5,8 @@
 # must arrive as one argument. Nothing is fetched or compiled.
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
-scratch=$(mktemp -d)
+. "$root/tests/support/e2e_lib.sh"
+new_work_dir scratch
 trap 'rm -rf "$scratch"' EXIT
 bin=$scratch/bin
 log=$scratch/calls

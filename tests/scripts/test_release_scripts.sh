@@ -5,11 +5,9 @@
 # version and names the commit off a tag only, in a checkout and in a source archive.
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
-scratch=$(mktemp -d)
+. "$root/tests/support/e2e_lib.sh"
+new_work_dir scratch
 trap 'rm -rf "$scratch"' EXIT
-failures=0 passes=0
-pass() { echo "PASS: $*"; passes=$((passes + 1)); }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 export SOURCE_DATE_EPOCH=1765000000
 
 # tree DIR ORDER UMASK STAMP: the same three files, created in the given order ("forward"

@@ -6,7 +6,8 @@
 set -u
 source=$(readlink -f "$1")
 wrapper="$source/tests/support/retry_lsan_tracer.sh"
-work=$(mktemp -d) || exit 1
+. "$source/tests/support/e2e_lib.sh"
+new_work_dir work
 trap 'rm -rf "$work"' EXIT
 failures=0
 
