@@ -11,18 +11,6 @@ trap 'rm -rf "$scratch"' EXIT
 bin=$scratch/bin
 log=$scratch/calls
 mkdir -p "$bin"
-failures=0
-passes=0
-check() { # check DESCRIPTION CONDITION...
-    local what=$1
-    shift
-    if "$@"; then
-        passes=$((passes + 1))
-    else
-        echo "FAIL: $what"
-        failures=$((failures + 1))
-    fi
-}
 
 # apt-get: "source PACKAGE" unpacks PACKAGE-1.0 with the headers the script installs.
 cat >"$bin/apt-get" <<'S'

@@ -6,6 +6,12 @@ failures=0 passes=0
 
 pass() { echo "PASS: $*"; passes=$((passes + 1)); }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# check DESCRIPTION COMMAND...: a quiet pass when COMMAND succeeds, else a failure.
+check() {
+    local what=$1
+    shift
+    if "$@"; then passes=$((passes + 1)); else fail "$what"; fi
+}
 
 # new_work_dir VAR: a new private folder under $TMPDIR (or /tmp) in $VAR; when none can be
 # made (TMPDIR missing, the disk full or read-only) one line and the script ends with
