@@ -42,6 +42,20 @@ echo changed >"$scratch/one/pkg/a.txt"
 "$root/scripts/zip-folder.sh" "$scratch/one" pkg
 cmp -s "$one" "$scratch/second/deeper/pkg.zip" && fail "a changed file left the zip as it was" ||
     pass "a changed file changes the zip"
+# Without SOURCE_DATE_EPOCH and without git (a source archive on a machine that never
+# installed it): the time of the tree's CMakeLists.txt, which git archive sets.
+mkdir -p "$scratch/archive/scripts" "$scratch/nogit"
+cp "$root/scripts/zip-folder.sh" "$scratch/archive/scripts/"
+touch -d "2024-05-06 07:08:10 UTC" "$scratch/archive/CMakeLists.txt"
+printf '#!/bin/sh\nexit 127\n' >"$scratch/nogit/git" && chmod +x "$scratch/nogit/git"
+if env -u SOURCE_DATE_EPOCH PATH="$scratch/nogit:$PATH" \
+    "$scratch/archive/scripts/zip-folder.sh" "$scratch/one" pkg 2>"$scratch/err"; then
+    when=$(unzip -Z -T "$one" pkg/a.txt | awk '{print $7}')
+    [ "$when" = 20240506.070810 ] && pass "no git: the tree's time $when" ||
+        fail "no git: stored time $when"
+else
+    fail "no git: zip-folder.sh failed: $(cat "$scratch/err")"
+fi
 
 # scripts/version.sh in a scratch repository holding a copy of the scripts.
 repo=$scratch/repo
