@@ -26,8 +26,10 @@ struct {
 // the frame was drawn for. The page bounds the log.
 EM_JS(void, logFrame, (double readMs, double music), {
     const log = window.glimwickFrameLog;
-    log.push([performance.timeOrigin + readMs, performance.timeOrigin + performance.now(), music]);
-    if (log.length > log.limit) log.splice(0, log.length - log.limit);
+    log.push(
+        [ performance.timeOrigin + readMs, performance.timeOrigin + performance.now(), music ]);
+    if (log.length > log.limit)
+        log.splice(0, log.length - log.limit);
 });
 
 void showFrame() {

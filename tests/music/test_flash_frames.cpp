@@ -43,7 +43,7 @@ TEST(FlashFrames, AFrameAtTheFirstPollOfEachNewPicture) {
 TEST(FlashFrames, AFlashIsTheFirstJumpNearTheCut) {
     // Heard at 10 s: a jump too early (-200 ms), a slow brightening (20 a frame), then the
     // flash at +40 ms and a second jump after it.
-    const std::vector<Stamp> frames = {{9.78, 10}, {9.80, 80},  {9.90, 10}, {9.98, 30},
+    const std::vector<Stamp> frames = {{9.78, 10}, {9.80, 80},  {9.90, 10},   {9.98, 30},
                                        {10.0, 50}, {10.02, 70}, {10.04, 120}, {10.06, 200}};
     const Stamp* flash = flashNear(frames, 10.0, 25);
     ASSERT_NE(flash, nullptr);
