@@ -66,12 +66,12 @@ RecordingClock timeRecording(const MonitorRecording& rec) {
 }
 
 // Where the music began in the recording: the first cut's surroundings, coarsely by
-// envelope over the first 30 s, then each cut from the one before, finely by waveform.
+// envelope over 30 s, then each cut from the one before, finely by waveform.
 std::vector<HeardCut> heardCuts(const std::vector<float>& file, const MonitorRecording& rec,
-                                const RecordingClock& c, double seconds) {
+                                const RecordingClock& c, double seconds, double startedAfter) {
     std::vector<float> fileEnv = envelope(file), recEnv = envelope(rec.samples);
-    long first = long(kSchedule[0].seconds * 1000);
-    long lagMs = bestLag(fileEnv, first - 1000, 2000, recEnv, -first + 1000, 30000);
+    long first = long(kSchedule[0].seconds * 1000), from = long(startedAfter * 1000);
+    long lagMs = bestLag(fileEnv, first - 1000, 2000, recEnv, from - first + 1000, from + 30000);
     long lag = lagMs * kEnvelope;
     std::vector<HeardCut> cuts;
     for (double cut : cutsUntil(std::min(seconds - 0.5, kLastCut))) {

@@ -20,9 +20,10 @@ struct HeardCut {
     double cut, heard, byArrival;
 };
 // The cuts up to `seconds` of music (and before the end part, which shows no flash) found in
-// the recording of `file` (mono, kSyncRate).
+// the recording of `file` (mono, kSyncRate), the music's start looked for within 30 s from
+// `startedAfter` s into the recording (when the program started).
 std::vector<HeardCut> heardCuts(const std::vector<float>& file, const MonitorRecording& rec,
-                                const RecordingClock& c, double seconds);
+                                const RecordingClock& c, double seconds, double startedAfter = 0);
 
 // The heard time (monotonic s) of music time `music` (s), from the nearest cut at the
 // nominal rate: the sink's drift (some 250 ppm) over the seconds to it stays within a

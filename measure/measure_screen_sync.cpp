@@ -13,6 +13,7 @@
 #include "measure/sync_measure.h"
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -47,7 +48,8 @@ struct ScreenReader {
     std::string error;
 };
 
-// The command's run: its exit status, when the polls began, the load around it.
+// The command's run: its exit status, when the polls began (the program's picture up), the
+// load around it.
 struct Run {
     int status = 0;
     double start = 0;
@@ -298,7 +300,10 @@ int main(int argc, char** argv) {
            "%zu s of sound recorded\n",
            clock.byCapture, 1000 * clock.spread, rec.samples.size() / kRate);
     printf("load average before %s, after %s\n", run.loadBefore.c_str(), run.loadAfter.c_str());
-    std::vector<HeardCut> cuts = heardCuts(file, rec, clock, o.seconds);
+    // The picture came up (Wine may first make its prefix) some way into the recording; the
+    // music began about then.
+    double started = std::max(0.0, run.start - clock.line.start);
+    std::vector<HeardCut> cuts = heardCuts(file, rec, clock, o.seconds, started);
     if (cuts.empty()) {
         printf("no cut within %.0f s\n", o.seconds);
         return 1;

@@ -43,7 +43,7 @@ if [ "${1:-}" != --run ]; then
     esac
     echo "$target for $seconds s at $(git -C "$root" rev-parse --short HEAD)$(git -C "$root" diff --quiet HEAD || echo ' (with changes)'), $(nproc) cores, $(uptime | sed 's/.*load/load/')"
     "$support/with_xvfb.sh" "$support/with_pulse.sh" "$tool" "${options[@]}" "$seconds" -- \
-        "$0" --run "$target" "$seconds" "$work"
+        "$root/measure/screen_sync.sh" --run "$target" "$seconds" "$work"
     exit
 fi
 
