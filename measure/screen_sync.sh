@@ -13,7 +13,8 @@
 #                  Wine prefix build/wine-prefix (or $WINEPREFIX), made when missing
 #   chromium, chromium-vulkan, firefox: build-web/glimwick-web-frames (scripts/build-web.sh),
 #                  the tests' copy of the page, whose frame log it posts at the end;
-#                  chromium-vulkan adds ANGLE on Vulkan (Mesa's lavapipe without a GPU)
+#                  Chromium with its GPU blocklist ignored (Mesa's GL), chromium-vulkan
+#                  with ANGLE on Vulkan as well (Mesa's lavapipe without a GPU)
 # GLIMWICK_SCREEN_SYNC_SHOT=FILE.png: a screenshot of the whole screen halfway through.
 # The tool runs this script again as its command (--run TARGET SECONDS WORK), whose output
 # is the tool's: the "patch X Y W H" line alone; everything else goes to files in WORK.
@@ -129,9 +130,10 @@ chromium | chromium-vulkan | firefox)
         firefox-esr --kiosk --no-remote --profile "$work/profile" --width 1280 --height 1024 "$url" \
             </dev/null >"$work/browser" 2>&1 &
     else
-        flags=()
+        # Mesa's software GL is on Chromium's blocklist: without the flag the page has no WebGL.
+        flags=(--ignore-gpu-blocklist)
         [ "$target" = chromium-vulkan ] &&
-            flags=(--use-angle=vulkan --enable-features=Vulkan --use-vulkan=native --ignore-gpu-blocklist)
+            flags+=(--use-angle=vulkan --enable-features=Vulkan --use-vulkan=native)
         # --no-sandbox: Chromium's sandbox refuses to run as root, as in a container.
         chromium --no-sandbox --no-first-run --no-default-browser-check --password-store=basic \
             --user-data-dir="$work/profile" --kiosk --window-position=0,0 --window-size=1280,1024 \
