@@ -167,7 +167,7 @@ void printSummary(const char* what, const std::vector<double>& v, const std::vec
 int report(const std::vector<HeardCut>& cuts, const std::vector<Stamp>& screen,
            const std::vector<Stamp>& swaps, const std::vector<PageFrame>& page, double start) {
     std::vector<double> times, deltas, swapDeltas, agree, clock, past, step, shown, swapTimes,
-        pageTimes;
+        pageTimes, shownTimes;
     printf("cut (s)  heard (s)  screen (ms)%s%s\n",
            swaps.empty() ? "" : "  swap (ms)  screen-swap (ms)",
            page.empty() ? "" : "  clock behind  music past cut  step  shown after drawn (ms)");
@@ -196,20 +196,19 @@ int report(const std::vector<HeardCut>& cuts, const std::vector<Stamp>& screen,
             }
         }
         const PageFrame* f = page.empty() ? nullptr : frameDrawnFor(page, h.cut);
-        if (f && flash) {
+        if (f) {
             pageTimes.push_back(h.cut);
             clock.push_back(1000 * (f->read - heardAt(cuts, f->music)));
             past.push_back(1000 * (f->music - h.cut));
             step.push_back(1000 * (f->drawn - f->read));
+            printf("  %+12.1f  %+14.1f  %+4.1f", clock.back(), past.back(), step.back());
+        }
+        if (f && flash) {
+            shownTimes.push_back(h.cut);
             shown.push_back(1000 * (flash->time - f->drawn));
-            printf("  %+12.1f  %+14.1f  %+4.1f  %+22.1f", clock.back(), past.back(), step.back(),
-                   shown.back());
+            printf("  %+22.1f", shown.back());
         }
         printf("\n");
-    }
-    if (deltas.empty()) {
-        printf("no cut measured\n");
-        return 1;
     }
     printSummary("flash on the screen after heard:", deltas, times);
     printSummary("flash at the swap after heard:", swapDeltas, swapTimes);
@@ -217,8 +216,10 @@ int report(const std::vector<HeardCut>& cuts, const std::vector<Stamp>& screen,
     printSummary("page clock behind the sound:", clock, pageTimes);
     printSummary("page music time past the cut:", past, pageTimes);
     printSummary("page step (clock read to drawn):", step, pageTimes);
-    printSummary("page frame shown after drawn:", shown, pageTimes);
-    return 0;
+    printSummary("page frame shown after drawn:", shown, shownTimes);
+    if (deltas.empty())
+        printf("no flash found on the screen\n");
+    return deltas.empty() ? 1 : 0;
 }
 
 bool parseOptions(int argc, char** argv, Options& o) {
