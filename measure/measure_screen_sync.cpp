@@ -15,6 +15,7 @@
 #include <X11/Xutil.h>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -222,6 +223,27 @@ int report(const std::vector<HeardCut>& cuts, const std::vector<Stamp>& screen,
     return deltas.empty() ? 1 : 0;
 }
 
+// Where the recording first holds sound (s), and how much of it is loud (s, in 10 ms
+// blocks above -40 dBFS): a silent recording is told apart from cuts not found.
+double soundStart(const std::vector<float>& samples) {
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (std::fabs(samples[i]) > 0.01f)
+            return double(i) / kRate;
+    return double(samples.size()) / kRate;
+}
+
+double loudSeconds(const std::vector<float>& samples) {
+    const size_t block = kRate / 100;
+    size_t loud = 0;
+    for (size_t at = 0; at + block <= samples.size(); at += block) {
+        double sum = 0;
+        for (size_t i = at; i < at + block; ++i)
+            sum += double(samples[i]) * samples[i];
+        loud += sum / double(block) > 1e-4;
+    }
+    return double(loud) / 100;
+}
+
 bool parseOptions(int argc, char** argv, Options& o) {
     int i = 1;
     for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-' && argv[i][2]; i += 2) {
@@ -300,6 +322,9 @@ int main(int argc, char** argv) {
     printf("sink clock fitted at %+.1f ppm against CLOCK_MONOTONIC (reads within %.2f ms), "
            "%zu s of sound recorded\n",
            clock.byCapture, 1000 * clock.spread, rec.samples.size() / kRate);
+    printf("sound in the recording from %.1f s after the picture came up, %.1f s of it loud "
+           "(above -40 dBFS)\n",
+           soundStart(rec.samples) - (run.start - clock.line.start), loudSeconds(rec.samples));
     printf("load average before %s, after %s\n", run.loadBefore.c_str(), run.loadAfter.c_str());
     // The picture came up (Wine may first make its prefix) some way into the recording; the
     // music began about then.

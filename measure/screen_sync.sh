@@ -142,14 +142,24 @@ chromium | chromium-vulkan | firefox)
     started+=("$!")
     # The question is up once the page has fetched the show; a little more for the page to
     # compile it and draw the buttons.
-    wait_for 90 grep -q glimwick.wasm "$work/requests" || { say "the page never fetched the show ($(tail -n 3 "$work/browser"))"; exit 1; }
+    wait_for 90 grep -qs glimwick.wasm "$work/requests" || { say "the page never fetched the show ($(tail -n 3 "$work/browser"))"; exit 1; }
     browser_window() { win=$(xdotool search --onlyvisible --name Glimwick 2>/dev/null | head -n 1) && [ -n "$win" ]; }
     wait_for 60 browser_window || { say "no browser window"; exit 1; }
-    sleep 3
-    xdotool windowfocus --sync "$win" 2>/dev/null
-    xdotool key Tab Tab Return # to Yes, to No, press it
     read -r x y < <(window_at "$win")
-    # The page fills the window; the canvas sits in its middle, 1024 x 768.
+    # The page fills the window; the canvas sits in its middle, 1024 x 768, the picture in
+    # its middle 512 rows. Up once they average 3 % of white (the question's text alone stays
+    # well below).
+    picture_up() {
+        local lit
+        lit=$(import -window root -crop "1024x512+$((x + 128))+$((y + 256))" -format '%[fx:int(100*mean)]' info: 2>/dev/null)
+        [ "${lit:-0}" -ge 3 ]
+    }
+    # A busy machine may draw the buttons late: the keys again until the show runs.
+    for _ in 1 2 3 4 5 6; do
+        xdotool windowfocus --sync "$win" 2>/dev/null || true
+        xdotool key Tab Tab Return # to Yes, to No, press it
+        wait_for 15 picture_up && break
+    done
     patch_at "$((x + 128))" "$((y + 128))"
     shoot_later
     sleep "$seconds"
