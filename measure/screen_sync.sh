@@ -52,9 +52,10 @@ target=$2 seconds=$3 work=$4
 err=$work/err
 . "$support/e2e_lib.sh"
 started=()
-# Ends what this script started, by pid.
+# Ends what this script started, by pid (and Wine's server of the prefix, by the prefix).
 finish() {
     for p in "${started[@]}"; do kill "$p" 2>/dev/null || true; done
+    [ "$target" != wine ] || wineserver -k </dev/null >/dev/null 2>&1 || true
     wait 2>/dev/null || true
 }
 trap finish EXIT
@@ -92,15 +93,15 @@ wine)
     (cd "$work" && exec wine "$root/build-windows/glimwick-windows/glimwick.exe") </dev/null >"$work/out" 2>"$err" &
     pid=$!
     started+=("$pid")
-    wait_for 60 box_shown || { say "no question box ($(cat "$err"))"; wineserver -k; exit 1; }
-    xdotool windowfocus --sync "$box" 2>/dev/null
+    wait_for 60 box_shown || { say "no question box ($(cat "$err"))"; exit 1; }
+    xdotool windowfocus --sync "$box" 2>/dev/null || true
     xdotool key Escape # No
     # The show's X window holds Wine's frame around the 1024 x 768 client area.
     wine_show() {
         read -r win w h < <(titled_windows | awk '{split($2, s, "x"); if (s[1] > 1024) print $1, s[1], s[2]}' | head -n 1) &&
             [ -n "${win:-}" ]
     }
-    wait_for 60 wine_show || { say "no show window ($(cat "$err"))"; wineserver -k; exit 1; }
+    wait_for 60 wine_show || { say "no show window ($(cat "$err"))"; exit 1; }
     read -r x y < <(window_at "$win")
     border=$(((w - 1024) / 2))
     patch_at "$((x + border))" "$((y + h - border - 768))"
@@ -109,7 +110,6 @@ wine)
     xdotool windowfocus --sync "$win" 2>/dev/null || say "the show's window is gone"
     xdotool key Escape
     wait_for 20 exited || kill "$pid"
-    wineserver -k </dev/null >/dev/null 2>&1 || true
     ;;
 chromium | chromium-vulkan | firefox)
     node "$root/measure/page_server.js" "$root/build-web/glimwick-web-frames" "$work" \
