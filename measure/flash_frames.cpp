@@ -41,9 +41,10 @@ std::vector<Stamp> presentedFrames(const std::vector<ScreenPoll>& polls) {
     return frames;
 }
 
-const Stamp* flashNear(const std::vector<Stamp>& stamps, double heard, double rise) {
+const Stamp* flashNear(const std::vector<Stamp>& stamps, double heard, double rise, double before,
+                       double after) {
     for (size_t i = 1; i < stamps.size(); ++i)
-        if (stamps[i].time >= heard - 0.15 && stamps[i].time <= heard + 0.25 &&
+        if (stamps[i].time >= heard - before && stamps[i].time <= heard + after &&
             stamps[i].brightness - stamps[i - 1].brightness > rise)
             return &stamps[i];
     return nullptr;

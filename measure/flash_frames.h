@@ -33,9 +33,10 @@ uint64_t patchHash(const uint32_t* pixels, int count);
 // poll counting as a frame. Polls in time order.
 std::vector<Stamp> presentedFrames(const std::vector<ScreenPoll>& polls);
 
-// The first frame within -150..+250 ms of `heard` (monotonic s) whose brightness rose by
-// more than `rise` over the frame before it: a cut's flash. Null if none.
-const Stamp* flashNear(const std::vector<Stamp>& stamps, double heard, double rise);
+// The first frame within -150..+250 ms of `heard` (monotonic s; or -before..+after s) whose
+// brightness rose by more than `rise` over the frame before it: a cut's flash. Null if none.
+const Stamp* flashNear(const std::vector<Stamp>& stamps, double heard, double rise,
+                       double before = 0.15, double after = 0.25);
 
 // The intervals between consecutive frames (ms): their median and the share past 1.5
 // times it (frames the patch did not see change, or late ones). Zero with fewer than two.

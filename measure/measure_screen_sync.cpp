@@ -179,6 +179,8 @@ int report(const std::vector<HeardCut>& cuts, const std::vector<Stamp>& screen,
             times.push_back(h.cut);
             deltas.push_back(1000 * (flash->time - h.heard));
             printf("  %+10.1f", deltas.back());
+        } else if (const Stamp* jump = flashNear(screen, h.heard, kRise, 1, 1)) {
+            printf("  none (a jump at %+.0f)", 1000 * (jump->time - h.heard)); // for a look
         } else {
             printf("  %10s", "none");
         }

@@ -53,6 +53,9 @@ TEST(FlashFrames, AFlashIsTheFirstJumpNearTheCut) {
     flash = flashNear(frames, 9.93, 25);
     ASSERT_NE(flash, nullptr);
     EXPECT_DOUBLE_EQ(flash->time, 9.80) << "up to 150 ms before the cut counts";
+    flash = flashNear(frames, 10.0, 25, 0.25, 0.0);
+    ASSERT_NE(flash, nullptr);
+    EXPECT_DOUBLE_EQ(flash->time, 9.80) << "a window of the caller's";
 }
 
 TEST(FlashFrames, PageLogOnTheMonotonicClock) {
