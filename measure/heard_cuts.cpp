@@ -65,13 +65,56 @@ RecordingClock timeRecording(const MonitorRecording& rec) {
     return c;
 }
 
+namespace {
+
+// The envelope summed over `n` steps at a time.
+std::vector<float> coarser(const std::vector<float>& e, size_t n) {
+    std::vector<float> c(e.size() / n);
+    for (size_t i = 0; i < c.size(); ++i)
+        for (size_t k = 0; k < n; ++k)
+            c[i] += e[i * n + k];
+    return c;
+}
+
+// Where the recording first and last holds sound (frames; 0 and its length if never).
+void soundSpan(const std::vector<float>& s, long* first, long* last) {
+    *first = 0, *last = long(s.size());
+    for (size_t i = 0; i < s.size(); ++i)
+        if (std::fabs(s[i]) > 0.01f) {
+            *first = long(i);
+            break;
+        }
+    for (size_t i = s.size(); i-- > 0;)
+        if (std::fabs(s[i]) > 0.01f) {
+            *last = long(i);
+            break;
+        }
+}
+
+// The recording's lag behind the file (ms) from its last 10 s of sound, placed in the whole
+// file: by 10 ms steps, then by 1 ms.
+long lagFromTheEnd(const std::vector<float>& fileEnv, const std::vector<float>& recEnv,
+                   long lastMs) {
+    long end = std::max(0L, lastMs - 500), from = std::max(0L, end - 10000);
+    std::vector<float> fileCoarse = coarser(fileEnv, 10), recCoarse = coarser(recEnv, 10);
+    long at = bestLag(recCoarse, from / 10, (end - from) / 10, fileCoarse, -from / 10,
+                      long(fileCoarse.size()) - from / 10);
+    at = bestLag(recEnv, from, end - from, fileEnv, at * 10 - 20, at * 10 + 20);
+    return -at;
+}
+
+} // namespace
+
 // Where the music began in the recording: the first cut's surroundings, coarsely by
-// envelope over 30 s, then each cut from the one before, finely by waveform.
+// envelope over the first 30 s (or, for music that may have joined late, the last 10 s of
+// sound placed in the file), then each cut from the one before, finely by waveform.
 std::vector<HeardCut> heardCuts(const std::vector<float>& file, const MonitorRecording& rec,
-                                const RecordingClock& c, double seconds, double startedAfter) {
+                                const RecordingClock& c, double seconds, bool joinedLate) {
     std::vector<float> fileEnv = envelope(file), recEnv = envelope(rec.samples);
-    long first = long(kSchedule[0].seconds * 1000), from = long(startedAfter * 1000);
-    long lagMs = bestLag(fileEnv, first - 1000, 2000, recEnv, from - first + 1000, from + 30000);
+    long first = long(kSchedule[0].seconds * 1000), heardFrom = 0, heardUntil = 0;
+    soundSpan(rec.samples, &heardFrom, &heardUntil);
+    long lagMs = joinedLate ? lagFromTheEnd(fileEnv, recEnv, heardUntil / kEnvelope)
+                            : bestLag(fileEnv, first - 1000, 2000, recEnv, -first + 1000, 30000);
     long lag = lagMs * kEnvelope;
     std::vector<HeardCut> cuts;
     for (double cut : cutsUntil(std::min(seconds - 0.5, kLastCut))) {
@@ -80,6 +123,8 @@ std::vector<HeardCut> heardCuts(const std::vector<float>& file, const MonitorRec
         long frame = long(cut * kRate);
         lag = bestLag(file, frame - kRate / 100, kRate / 20, rec.samples, lagMs * kEnvelope - 100,
                       lagMs * kEnvelope + 100);
+        if (joinedLate && frame + lag < heardFrom + kRate / 10)
+            continue; // played before the sound began: never heard
         cuts.push_back({cut, c.line.start + c.line.perFrame * double(frame + lag),
                         c.arrivalStart + c.arrivalPerFrame * double(frame + lag)});
     }

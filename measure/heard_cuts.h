@@ -20,10 +20,12 @@ struct HeardCut {
     double cut, heard, byArrival;
 };
 // The cuts up to `seconds` of music (and before the end part, which shows no flash) found in
-// the recording of `file` (mono, kSyncRate), the music's start looked for within 30 s from
-// `startedAfter` s into the recording (when the program started).
+// the recording of `file` (mono, kSyncRate). joinedLate: the music may have begun anywhere
+// in the file (a browser slow to start sound joins it where the show's clock stands), so it
+// is placed by the recording's last 10 s of sound, and cuts played before the sound began
+// are left out.
 std::vector<HeardCut> heardCuts(const std::vector<float>& file, const MonitorRecording& rec,
-                                const RecordingClock& c, double seconds, double startedAfter = 0);
+                                const RecordingClock& c, double seconds, bool joinedLate = false);
 
 // The heard time (monotonic s) of music time `music` (s), from the nearest cut at the
 // nominal rate: the sink's drift (some 250 ppm) over the seconds to it stays within a

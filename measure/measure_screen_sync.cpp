@@ -328,10 +328,7 @@ int main(int argc, char** argv) {
            "(above -40 dBFS)\n",
            soundStart(rec.samples) - (run.start - clock.line.start), loudSeconds(rec.samples));
     printf("load average before %s, after %s\n", run.loadBefore.c_str(), run.loadAfter.c_str());
-    // The picture came up (Wine may first make its prefix) some way into the recording; the
-    // music began about then.
-    double started = std::max(0.0, run.start - clock.line.start);
-    std::vector<HeardCut> cuts = heardCuts(file, rec, clock, o.seconds, started);
+    std::vector<HeardCut> cuts = heardCuts(file, rec, clock, o.seconds, true);
     if (cuts.empty()) {
         printf("no cut within %.0f s\n", o.seconds);
         return 1;
