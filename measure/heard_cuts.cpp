@@ -107,7 +107,7 @@ long lagFromTheEnd(const std::vector<float>& fileEnv, const std::vector<float>& 
 
 // Where the music began in the recording: the first cut's surroundings, coarsely by
 // envelope over the first 30 s (or, for music that may have joined late, the last 10 s of
-// sound placed in the file), then each cut from the one before, finely by waveform.
+// sound placed in the file), then each cut from its neighbour, finely by waveform.
 std::vector<HeardCut> heardCuts(const std::vector<float>& file, const MonitorRecording& rec,
                                 const RecordingClock& c, double seconds, bool joinedLate) {
     std::vector<float> fileEnv = envelope(file), recEnv = envelope(rec.samples);
@@ -116,8 +116,13 @@ std::vector<HeardCut> heardCuts(const std::vector<float>& file, const MonitorRec
     long lagMs = joinedLate ? lagFromTheEnd(fileEnv, recEnv, heardUntil / kEnvelope)
                             : bestLag(fileEnv, first - 1000, 2000, recEnv, -first + 1000, 30000);
     long lag = lagMs * kEnvelope;
+    // Sound that broke off for a moment (an underrun) lags more after it: each cut is found
+    // near the one before it, or after it when placed from the end.
+    std::vector<double> order = cutsUntil(std::min(seconds - 0.5, kLastCut));
+    if (joinedLate)
+        std::reverse(order.begin(), order.end());
     std::vector<HeardCut> cuts;
-    for (double cut : cutsUntil(std::min(seconds - 0.5, kLastCut))) {
+    for (double cut : order) {
         long at = long(cut * 1000);
         lagMs = bestLag(fileEnv, at - 200, 400, recEnv, lag / kEnvelope - 30, lag / kEnvelope + 30);
         long frame = long(cut * kRate);
@@ -128,6 +133,8 @@ std::vector<HeardCut> heardCuts(const std::vector<float>& file, const MonitorRec
         cuts.push_back({cut, c.line.start + c.line.perFrame * double(frame + lag),
                         c.arrivalStart + c.arrivalPerFrame * double(frame + lag)});
     }
+    if (joinedLate)
+        std::reverse(cuts.begin(), cuts.end());
     return cuts;
 }
 
