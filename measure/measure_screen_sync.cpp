@@ -246,6 +246,18 @@ double loudSeconds(const std::vector<float>& samples) {
     return double(loud) / 100;
 }
 
+// How far consecutive cuts were heard off the music's own spacing, ms per pair on average:
+// a cut placed at the wrong beat strays by far more than the sink's drift or a short
+// break in the sound. Huge with fewer than two cuts.
+double spacingError(const std::vector<HeardCut>& cuts) {
+    if (cuts.size() < 2)
+        return 1e9;
+    double sum = 0;
+    for (size_t i = 1; i < cuts.size(); ++i)
+        sum += std::fabs((cuts[i].heard - cuts[i - 1].heard) - (cuts[i].cut - cuts[i - 1].cut));
+    return 1000 * sum / double(cuts.size() - 1);
+}
+
 bool parseOptions(int argc, char** argv, Options& o) {
     int i = 1;
     for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-' && argv[i][2]; i += 2) {
@@ -328,7 +340,17 @@ int main(int argc, char** argv) {
            "(above -40 dBFS)\n",
            soundStart(rec.samples) - (run.start - clock.line.start), loudSeconds(rec.samples));
     printf("load average before %s, after %s\n", run.loadBefore.c_str(), run.loadAfter.c_str());
-    std::vector<HeardCut> cuts = heardCuts(file, rec, clock, o.seconds, true);
+    // Placed from the first cut unless the music joined late (a browser slow to start
+    // sound): then placed from the end, whichever keeps the music's own spacing better.
+    std::vector<HeardCut> fromStart = heardCuts(file, rec, clock, o.seconds, false);
+    std::vector<HeardCut> fromEnd = heardCuts(file, rec, clock, o.seconds, true);
+    double startError = spacingError(fromStart), endError = spacingError(fromEnd);
+    bool late = endError < startError;
+    printf("cuts placed from the %s of the sound (heard %.1f ms a cut off the music's own spacing; "
+           "placed from the %s: %.1f)\n",
+           late ? "end" : "start", late ? endError : startError, late ? "start" : "end",
+           late ? startError : endError);
+    std::vector<HeardCut> cuts = late ? fromEnd : fromStart;
     if (cuts.empty()) {
         printf("no cut within %.0f s\n", o.seconds);
         return 1;
