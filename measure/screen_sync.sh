@@ -53,8 +53,12 @@ err=$work/err
 . "$support/e2e_lib.sh"
 started=()
 # Ends what this script started, by pid (and Wine's server of the prefix, by the prefix).
+alive() { for p in "${started[@]}"; do kill -0 "$p" 2>/dev/null && return 0; done; return 1; }
 finish() {
     for p in "${started[@]}"; do kill "$p" 2>/dev/null || true; done
+    # A browser busy on a loaded machine may not heed the first signal within 10 s.
+    for _ in $(seq 1 100); do alive || break; sleep 0.1; done
+    for p in "${started[@]}"; do kill -9 "$p" 2>/dev/null || true; done
     [ "$target" != wine ] || wineserver -k </dev/null >/dev/null 2>&1 || true
     wait 2>/dev/null || true
 }
