@@ -102,6 +102,10 @@ bool driverMusicPassedEnd() {
     return passed;
 }
 
+double driverFrameMusicTime() {
+    return state.loop.clock.previousTime;
+}
+
 bool driverReachedEnd() {
     return state.loop.runFinished;
 }

@@ -29,6 +29,8 @@ bool stepDriverAt(int64_t frame, int fps, bool keep);
 // The music has played through the show's end since the previous call, frames drawn or
 // not: for a driver whose frames may stop while the music plays on (a hidden page).
 bool driverMusicPassedEnd();
+// The music time (s) the last frame was drawn for: the reading the schedule took.
+double driverFrameMusicTime();
 // The loop ended at the schedule's end (rather than a quit request).
 bool driverReachedEnd();
 // The last kept frame's finished picture: RGB rows, top row first, kPictureSize. Valid

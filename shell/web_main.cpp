@@ -5,6 +5,7 @@
 #include "shell/driver.h"
 #include "shell/web_page.h"
 #include <cstdlib>
+#include <emscripten.h>
 #include <emscripten/eventloop.h>
 #include <string>
 
@@ -16,11 +17,27 @@ namespace {
 constexpr double kEndWatchMs = 250;
 
 struct {
-    long endWatch = 0; // emscripten interval id
+    long endWatch = 0;     // emscripten interval id
+    bool frameLog = false; // the page keeps window.glimwickFrameLog (the tests' copy)
 } state;
 
+// One entry of the page's frame log: when the step began (it reads the music clock first),
+// when it had issued its drawing, both in the page's wall-clock ms, and the music time (s)
+// the frame was drawn for. The page bounds the log.
+EM_JS(void, logFrame, (double readMs, double music), {
+    const log = window.glimwickFrameLog;
+    log.push(
+        [ performance.timeOrigin + readMs, performance.timeOrigin + performance.now(), music ]);
+    if (log.length > log.limit)
+        log.splice(0, log.length - log.limit);
+});
+
 void showFrame() {
-    if (!stepDriver())
+    double read = state.frameLog ? emscripten_get_now() : 0;
+    bool more = stepDriver();
+    if (state.frameLog)
+        logFrame(read, driverFrameMusicTime());
+    if (!more)
         endInPage(driverReachedEnd() ? "the end" : "escape");
 }
 
@@ -40,6 +57,7 @@ int main(int argc, char** argv) {
         return runFrameTest(argv[2]);
     // The page's buttons answered the question: the window is the canvas either way, and
     // the page makes it fullscreen itself.
+    state.frameLog = EM_ASM_INT({ return window.glimwickFrameLog ? 1 : 0; });
     if (!runInPage(DriverSetup{}, showFrame))
         return 1;
     state.endWatch = emscripten_set_interval(watchEnd, kEndWatchMs, nullptr);
