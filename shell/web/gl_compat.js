@@ -145,6 +145,88 @@ mergeInto(LibraryManager.library, {
     if (target == 0x8192 /* GL_GENERATE_MIPMAP_HINT */) GLctx.hint(target, mode);
   },
 
+  // The fixed-function state the render targets put aside and bring back around each
+  // rendering (render/render_target_web.cpp), kept here as it is set: WebGL answers these
+  // queries only after a round trip to the GPU process that waits for every command queued
+  // before it, several times per target per frame otherwise. The page has one context, so
+  // one record, starting at GL's defaults. (The viewport, the enables and the framebuffer
+  // binding WebGL answers without a round trip.)
+  $GlimwickState: {
+    values: {
+      0x80C9: [1], 0x80CB: [1],     // GL_BLEND_SRC_RGB, GL_BLEND_SRC_ALPHA: GL_ONE
+      0x80C8: [0], 0x80CA: [0],     // GL_BLEND_DST_RGB, GL_BLEND_DST_ALPHA: GL_ZERO
+      0x8009: [0x8006], 0x883D: [0x8006], // GL_BLEND_EQUATION(_RGB), _ALPHA: GL_FUNC_ADD
+      0x0B72: [1],                  // GL_DEPTH_WRITEMASK
+      0x0B45: [0x0405],             // GL_CULL_FACE_MODE: GL_BACK
+      0x0C22: [0, 0, 0, 0],         // GL_COLOR_CLEAR_VALUE
+    },
+    set: function(name, a, b, c, d) {
+      var v = GlimwickState.values[name];
+      v[0] = a;
+      if (v.length > 1) { v[1] = b; v[2] = c; v[3] = d; }
+    },
+    // Writes the value of name at p as heap (HEAP32, HEAPF32 or HEAP8 with its shift);
+    // false for a name not kept here (the clear colour only as floats, as the show reads it).
+    get: function(name, p, heap, shift) {
+      var v = GlimwickState.values[name];
+      if (!v || (name == 0x0C22 && heap !== HEAPF32)) return false;
+      for (var i = 0; i < v.length; i++) heap[(p >> shift) + i] = v[i];
+      return true;
+    },
+  },
+  glBlendFunc__deps: ['$GlimwickState'],
+  glBlendFunc: function(source, destination) {
+    GlimwickState.set(0x80C9, source); GlimwickState.set(0x80CB, source);
+    GlimwickState.set(0x80C8, destination); GlimwickState.set(0x80CA, destination);
+    GLctx.blendFunc(source, destination);
+  },
+  glBlendFuncSeparate__deps: ['$GlimwickState'],
+  glBlendFuncSeparate: function(sourceRgb, destinationRgb, sourceAlpha, destinationAlpha) {
+    GlimwickState.set(0x80C9, sourceRgb); GlimwickState.set(0x80CB, sourceAlpha);
+    GlimwickState.set(0x80C8, destinationRgb); GlimwickState.set(0x80CA, destinationAlpha);
+    GLctx.blendFuncSeparate(sourceRgb, destinationRgb, sourceAlpha, destinationAlpha);
+  },
+  glBlendEquation__deps: ['$GlimwickState'],
+  glBlendEquation: function(mode) {
+    GlimwickState.set(0x8009, mode); GlimwickState.set(0x883D, mode);
+    GLctx.blendEquation(mode);
+  },
+  glBlendEquationSeparate__deps: ['$GlimwickState'],
+  glBlendEquationSeparate: function(modeRgb, modeAlpha) {
+    GlimwickState.set(0x8009, modeRgb); GlimwickState.set(0x883D, modeAlpha);
+    GLctx.blendEquationSeparate(modeRgb, modeAlpha);
+  },
+  glDepthMask__deps: ['$GlimwickState'],
+  glDepthMask: function(flag) {
+    GlimwickState.set(0x0B72, flag ? 1 : 0);
+    GLctx.depthMask(!!flag);
+  },
+  glCullFace__deps: ['$GlimwickState'],
+  glCullFace: function(mode) {
+    GlimwickState.set(0x0B45, mode);
+    GLctx.cullFace(mode);
+  },
+  // WebGL clamps the clear colour to 0..1 and answers it clamped.
+  glClearColor__deps: ['$GlimwickState'],
+  glClearColor: function(r, g, b, a) {
+    var clamp = function(v) { return Math.max(Math.min(v, 1), 0); };
+    GlimwickState.set(0x0C22, clamp(r), clamp(g), clamp(b), clamp(a));
+    GLctx.clearColor(r, g, b, a);
+  },
+  // The emulation wraps these at start-up and hands on what it does not keep itself.
+  glGetIntegerv__deps: ['$GlimwickState', '$emscriptenWebGLGet'],
+  glGetIntegerv: function(name, p) {
+    if (!GlimwickState.get(name, p, HEAP32, 2)) emscriptenWebGLGet(name, p, {{{ cDefine('EM_FUNC_SIG_PARAM_I') }}});
+  },
+  glGetFloatv__deps: ['$GlimwickState', '$emscriptenWebGLGet'],
+  glGetFloatv: function(name, p) {
+    if (!GlimwickState.get(name, p, HEAPF32, 2)) emscriptenWebGLGet(name, p, {{{ cDefine('EM_FUNC_SIG_PARAM_F') }}});
+  },
+  glGetBooleanv__deps: ['$GlimwickState', '$emscriptenWebGLGet'],
+  glGetBooleanv: function(name, p) {
+    if (!GlimwickState.get(name, p, HEAP8, 0)) emscriptenWebGLGet(name, p, {{{ cDefine('EM_FUNC_SIG_PARAM_B') }}});
+  },
+
   // WebGL has no debug output: the checked build's reporter finds GL_KHR_debug missing and
   // falls back to glGetError, so this is only there to be linked.
   glDebugMessageCallback: function(callback, userParam) {},
