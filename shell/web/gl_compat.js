@@ -9,54 +9,82 @@ mergeInto(LibraryManager.library, {
   // every vertex that follows, in the order of first use.
   $GlimwickCurrent__deps: ['$GLImmediate'],
   $GlimwickCurrent: {
+    // Each attribute as the vertex stream takes it, updated in place (nothing is allocated
+    // per call: the warp alone sends 12,288 vertices a frame). The colour's bytes (0..255)
+    // are converted once when it is set, truncated as the stream's byte view would.
     colour: [1, 1, 1, 1],
+    colourBytes: [255, 255, 255, 255],
     normal: [0, 0, 1],
     texCoord: [0, 0],
-    active: [],          // attributes given in the current primitive, in first-use order
+    // Attributes given in the current primitive: their codes in first-use order, the first
+    // count of order, and the same as bits for the membership test.
+    order: [0, 0, 0],
+    count: 0,
+    given: 0,
     vertexWritten: false, // a vertex has been written since the last reset
+    COLOUR: 1,
+    NORMAL: 2,
+    TEX_COORD: 4,
 
     // A primitive has begun when the emulation's vertex buffer is empty again after
     // vertices were written: what the last one used no longer counts.
     startIfNew: function() {
       if (GLImmediate.vertexCounter == 0 && GlimwickCurrent.vertexWritten) {
-        GlimwickCurrent.active = [];
+        GlimwickCurrent.count = 0;
+        GlimwickCurrent.given = 0;
         GlimwickCurrent.vertexWritten = false;
       }
     },
-    use: function(name) {
+    use: function(code) {
       GlimwickCurrent.startIfNew();
-      if (GlimwickCurrent.active.indexOf(name) < 0) GlimwickCurrent.active.push(name);
+      if (GlimwickCurrent.given & code) return;
+      GlimwickCurrent.given |= code;
+      GlimwickCurrent.order[GlimwickCurrent.count++] = code;
     },
-    writeColour: function() {
-      var c = GlimwickCurrent.colour, start = GLImmediate.vertexCounter << 2;
-      for (var i = 0; i < 4; i++) GLImmediate.vertexDataU8[start + i] = c[i] * 255;
-      GLImmediate.vertexCounter++;
-      GLImmediate.addRendererComponent(GLImmediate.COLOR, 4, GLctx.UNSIGNED_BYTE);
-    },
-    writeFloats: function(values, component) {
-      for (var i = 0; i < values.length; i++)
-        GLImmediate.vertexData[GLImmediate.vertexCounter++] = values[i];
-      GLImmediate.addRendererComponent(component, values.length, GLctx.FLOAT);
-    },
+    // Writes the attributes in use and the position (x, y, z, 1) of one vertex.
     vertex: function(x, y, z) {
       GlimwickCurrent.startIfNew();
-      var active = GlimwickCurrent.active;
-      for (var i = 0; i < active.length; i++) {
-        if (active[i] == 'colour') GlimwickCurrent.writeColour();
-        else if (active[i] == 'normal') GlimwickCurrent.writeFloats(GlimwickCurrent.normal, GLImmediate.NORMAL);
-        else GlimwickCurrent.writeFloats(GlimwickCurrent.texCoord, GLImmediate.TEXTURE0);
+      var current = GlimwickCurrent, data = GLImmediate.vertexData;
+      for (var i = 0; i < current.count; i++) {
+        var code = current.order[i];
+        if (code == current.COLOUR) {
+          var bytes = GLImmediate.vertexDataU8, start = GLImmediate.vertexCounter << 2;
+          bytes[start] = current.colourBytes[0];
+          bytes[start + 1] = current.colourBytes[1];
+          bytes[start + 2] = current.colourBytes[2];
+          bytes[start + 3] = current.colourBytes[3];
+          GLImmediate.vertexCounter++;
+          GLImmediate.addRendererComponent(GLImmediate.COLOR, 4, GLctx.UNSIGNED_BYTE);
+        } else if (code == current.NORMAL) {
+          data[GLImmediate.vertexCounter++] = current.normal[0];
+          data[GLImmediate.vertexCounter++] = current.normal[1];
+          data[GLImmediate.vertexCounter++] = current.normal[2];
+          GLImmediate.addRendererComponent(GLImmediate.NORMAL, 3, GLctx.FLOAT);
+        } else {
+          data[GLImmediate.vertexCounter++] = current.texCoord[0];
+          data[GLImmediate.vertexCounter++] = current.texCoord[1];
+          GLImmediate.addRendererComponent(GLImmediate.TEXTURE0, 2, GLctx.FLOAT);
+        }
       }
-      GlimwickCurrent.writeFloats([x, y, z, 1], GLImmediate.VERTEX);
-      GlimwickCurrent.vertexWritten = true;
+      data[GLImmediate.vertexCounter++] = x;
+      data[GLImmediate.vertexCounter++] = y;
+      data[GLImmediate.vertexCounter++] = z;
+      data[GLImmediate.vertexCounter++] = 1;
+      GLImmediate.addRendererComponent(GLImmediate.VERTEX, 4, GLctx.FLOAT);
+      current.vertexWritten = true;
     },
   },
 
   glColor4f__deps: ['$GlimwickCurrent'],
   glColor4f: function(r, g, b, a) {
-    var c = [r, g, b, a].map(function(v) { return Math.max(Math.min(v, 1), 0); });
-    GlimwickCurrent.colour = c;
+    var c = GlimwickCurrent.colour, bytes = GlimwickCurrent.colourBytes;
+    c[0] = Math.max(Math.min(r, 1), 0);
+    c[1] = Math.max(Math.min(g, 1), 0);
+    c[2] = Math.max(Math.min(b, 1), 0);
+    c[3] = Math.max(Math.min(a, 1), 0);
+    for (var i = 0; i < 4; i++) bytes[i] = (c[i] * 255) | 0; // NaN gives 0, as there
     if (GLImmediate.mode >= 0) {
-      GlimwickCurrent.use('colour');
+      GlimwickCurrent.use(GlimwickCurrent.COLOUR);
     } else {
       // Outside a primitive the emulation draws with its client colour (updated in place:
       // the colour material refers to it).
@@ -70,13 +98,15 @@ mergeInto(LibraryManager.library, {
   glColor3f: function(r, g, b) { _glColor4f(r, g, b, 1); },
   glNormal3f__deps: ['$GlimwickCurrent'],
   glNormal3f: function(x, y, z) {
-    GlimwickCurrent.normal = [x, y, z];
-    if (GLImmediate.mode >= 0) GlimwickCurrent.use('normal');
+    var n = GlimwickCurrent.normal;
+    n[0] = x; n[1] = y; n[2] = z;
+    if (GLImmediate.mode >= 0) GlimwickCurrent.use(GlimwickCurrent.NORMAL);
   },
   glTexCoord2f__deps: ['$GlimwickCurrent'],
   glTexCoord2f: function(u, v) {
-    GlimwickCurrent.texCoord = [u, v];
-    if (GLImmediate.mode >= 0) GlimwickCurrent.use('texCoord');
+    GlimwickCurrent.texCoord[0] = u;
+    GlimwickCurrent.texCoord[1] = v;
+    if (GLImmediate.mode >= 0) GlimwickCurrent.use(GlimwickCurrent.TEX_COORD);
   },
   glVertex2f__deps: ['$GlimwickCurrent'],
   glVertex2f: function(x, y) { GlimwickCurrent.vertex(x, y, 0); },
