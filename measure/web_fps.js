@@ -59,12 +59,17 @@ async function main() {
       };
       window.glimwickRaf(tick); })`);
     const passes = result.passes.slice().sort((a, b) => a - b);
+    // The show's own context (getContext hands back the one the canvas has).
+    const attributes = await page.evaluate(`(() => {
+      const a = document.getElementById("canvas").getContext("webgl").getContextAttributes();
+      return ["alpha", "antialias", "desynchronized", "preserveDrawingBuffer", "powerPreference"]
+        .map((name) => name + ":" + a[name]).join(","); })()`);
     const renderer = await page.evaluate(`(() => { const gl = document.createElement("canvas").getContext("webgl");
       const info = gl && gl.getExtension("WEBGL_debug_renderer_info");
       return info ? gl.getParameter(info.UNMASKED_RENDERER_WEBGL) : "unknown"; })()`);
     console.log(`web: ${(result.frames / Number(seconds)).toFixed(1)} frames per second over ${seconds} s; ` +
                 `frame pass median ${percentile(passes, 0.5).toFixed(2)} ms, 90th percentile ` +
-                `${percentile(passes, 0.9).toFixed(2)} ms (${passes.length} passes; ${renderer})`);
+                `${percentile(passes, 0.9).toFixed(2)} ms (${passes.length} passes; ${renderer}; ${attributes})`);
     if (page.errors.length) console.log("page errors: " + page.errors.join("; "));
     if (shot) {
       const { data } = await page.send("Page.captureScreenshot", { format: "png" });
