@@ -5,7 +5,8 @@
 // animation frames (the show renders one per animation frame) and times every pass of the
 // page's own animation-frame callbacks (the show's frame: its C++ and the GL calls it makes
 // on the main thread, GPU-process waits included), reporting their median and 90th
-// percentile in ms. The rasteriser is SwiftShader (Chromium's headless default) unless
+// percentile in ms, and the CPU time per frame of each kind of Chromium's processes (less
+// at the mercy of a loaded machine than the rate). The rasteriser is SwiftShader (Chromium's headless default) unless
 // --lavapipe asks for Mesa's Vulkan one through ANGLE. --page=QUERY is appended to the page's
 // address (e.g. --page=gl=desynchronized for the tests' copy's context attributes).
 "use strict";
@@ -29,6 +30,27 @@ const kInstrument = `(() => {
   });
 })()`;
 
+// CPU seconds (user and system) of the process rootPid and every process under it, by the
+// --type= of their command lines (gpu-process, renderer, ...; "browser" for the root's own).
+function cpuByType(rootPid) {
+  const processes = new Map();
+  for (const name of fs.readdirSync("/proc").filter((n) => /^\d+$/.test(n))) {
+    try {
+      const stat = fs.readFileSync(`/proc/${name}/stat`, "utf8");
+      const fields = stat.slice(stat.lastIndexOf(")") + 2).split(" "); // from field 3, state
+      const type = /--type=([\w-]+)/.exec(fs.readFileSync(`/proc/${name}/cmdline`, "utf8"));
+      processes.set(Number(name), { parent: Number(fields[1]), type: type ? type[1] : "browser",
+                                    seconds: (Number(fields[11]) + Number(fields[12])) / kTicksPerSecond });
+    } catch (e) {} // gone meanwhile
+  }
+  const under = (pid) => pid == rootPid || (processes.has(pid) && pid > 1 && under(processes.get(pid).parent));
+  const byType = {};
+  for (const [pid, p] of processes)
+    if (under(pid)) byType[p.type] = (byType[p.type] || 0) + p.seconds;
+  return byType;
+}
+const kTicksPerSecond = 100; // Linux's USER_HZ (getconf CLK_TCK)
+
 function percentile(sorted, p) {
   return sorted.length ? sorted[Math.min(sorted.length - 1, Math.floor(sorted.length * p))] : NaN;
 }
@@ -50,6 +72,7 @@ async function main() {
     await page.click("#no");
     await page.waitFor(`window.glimwickState === "running"`, 60);
     await new Promise((r) => setTimeout(r, 3000));
+    const cpuBefore = cpuByType(browser.child.pid);
     const result = await page.evaluate(`new Promise((resolve) => { let n = 0;
       window.glimwickPasses = [];
       const until = performance.now() + ${Number(seconds) * 1000};
@@ -58,6 +81,9 @@ async function main() {
         else { n++; window.glimwickRaf(tick); }
       };
       window.glimwickRaf(tick); })`);
+    const cpuAfter = cpuByType(browser.child.pid);
+    const cpu = Object.keys(cpuAfter).sort().map((type) =>
+      `${type} ${((cpuAfter[type] - (cpuBefore[type] || 0)) * 1000 / result.frames).toFixed(1)}`);
     const passes = result.passes.slice().sort((a, b) => a - b);
     // The show's own context (getContext hands back the one the canvas has).
     const attributes = await page.evaluate(`(() => {
@@ -70,6 +96,7 @@ async function main() {
     console.log(`web: ${(result.frames / Number(seconds)).toFixed(1)} frames per second over ${seconds} s; ` +
                 `frame pass median ${percentile(passes, 0.5).toFixed(2)} ms, 90th percentile ` +
                 `${percentile(passes, 0.9).toFixed(2)} ms (${passes.length} passes; ${renderer}; ${attributes})`);
+    console.log(`CPU ms per frame by process type: ${cpu.join(", ")}`);
     if (page.errors.length) console.log("page errors: " + page.errors.join("; "));
     if (shot) {
       const { data } = await page.send("Page.captureScreenshot", { format: "png" });
