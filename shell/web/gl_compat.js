@@ -75,13 +75,15 @@ mergeInto(LibraryManager.library, {
     },
   },
 
-  glColor4f__deps: ['$GlimwickCurrent'],
+  // A colour component as GL keeps it, 0..1 (NaN stays NaN).
+  $GlimwickClamp: function(v) { return Math.max(Math.min(v, 1), 0); },
+  glColor4f__deps: ['$GlimwickCurrent', '$GlimwickClamp'],
   glColor4f: function(r, g, b, a) {
     var c = GlimwickCurrent.colour, bytes = GlimwickCurrent.colourBytes;
-    c[0] = Math.max(Math.min(r, 1), 0);
-    c[1] = Math.max(Math.min(g, 1), 0);
-    c[2] = Math.max(Math.min(b, 1), 0);
-    c[3] = Math.max(Math.min(a, 1), 0);
+    c[0] = GlimwickClamp(r);
+    c[1] = GlimwickClamp(g);
+    c[2] = GlimwickClamp(b);
+    c[3] = GlimwickClamp(a);
     for (var i = 0; i < 4; i++) bytes[i] = (c[i] * 255) | 0; // NaN gives 0, as there
     if (GLImmediate.mode >= 0) {
       GlimwickCurrent.use(GlimwickCurrent.COLOUR);
@@ -237,24 +239,27 @@ mergeInto(LibraryManager.library, {
     GLctx.cullFace(mode);
   },
   // WebGL clamps the clear colour to 0..1 and answers it clamped.
-  glClearColor__deps: ['$GlimwickState'],
+  glClearColor__deps: ['$GlimwickState', '$GlimwickClamp'],
   glClearColor: function(r, g, b, a) {
-    var clamp = function(v) { return Math.max(Math.min(v, 1), 0); };
-    GlimwickState.set(0x0C22, clamp(r), clamp(g), clamp(b), clamp(a));
+    GlimwickState.set(0x0C22, GlimwickClamp(r), GlimwickClamp(g), GlimwickClamp(b),
+                      GlimwickClamp(a));
     GLctx.clearColor(r, g, b, a);
   },
   // The emulation wraps these at start-up and hands on what it does not keep itself.
   glGetIntegerv__deps: ['$GlimwickState', '$emscriptenWebGLGet'],
   glGetIntegerv: function(name, p) {
-    if (!GlimwickState.get(name, p, HEAP32, 2)) emscriptenWebGLGet(name, p, {{{ cDefine('EM_FUNC_SIG_PARAM_I') }}});
+    if (!GlimwickState.get(name, p, HEAP32, 2))
+      emscriptenWebGLGet(name, p, {{{ cDefine('EM_FUNC_SIG_PARAM_I') }}});
   },
   glGetFloatv__deps: ['$GlimwickState', '$emscriptenWebGLGet'],
   glGetFloatv: function(name, p) {
-    if (!GlimwickState.get(name, p, HEAPF32, 2)) emscriptenWebGLGet(name, p, {{{ cDefine('EM_FUNC_SIG_PARAM_F') }}});
+    if (!GlimwickState.get(name, p, HEAPF32, 2))
+      emscriptenWebGLGet(name, p, {{{ cDefine('EM_FUNC_SIG_PARAM_F') }}});
   },
   glGetBooleanv__deps: ['$GlimwickState', '$emscriptenWebGLGet'],
   glGetBooleanv: function(name, p) {
-    if (!GlimwickState.get(name, p, HEAP8, 0)) emscriptenWebGLGet(name, p, {{{ cDefine('EM_FUNC_SIG_PARAM_B') }}});
+    if (!GlimwickState.get(name, p, HEAP8, 0))
+      emscriptenWebGLGet(name, p, {{{ cDefine('EM_FUNC_SIG_PARAM_B') }}});
   },
 
   // WebGL has no debug output: the checked build's reporter finds GL_KHR_debug missing and
