@@ -6,9 +6,10 @@
 // page's own animation-frame callbacks (the show's frame: its C++ and the GL calls it makes
 // on the main thread, GPU-process waits included), reporting their median and 90th
 // percentile in ms, and the CPU time per frame of each kind of Chromium's processes (less
-// at the mercy of a loaded machine than the rate). The rasteriser is SwiftShader (Chromium's headless default) unless
-// --lavapipe asks for Mesa's Vulkan one through ANGLE. --page=QUERY is appended to the page's
-// address (e.g. --page=gl=desynchronized for the tests' copy's context attributes).
+// at the mercy of a loaded machine than the rate). The rasteriser is SwiftShader (Chromium's
+// headless default) unless --lavapipe asks for Mesa's Vulkan one through ANGLE. --page=QUERY
+// is appended to the page's address: on the tests' copy (DIST build-web/glimwick-web-frames)
+// e.g. --page=context=desynchronized:false for other WebGL context attributes.
 "use strict";
 const fs = require("fs");
 const path = require("path");
