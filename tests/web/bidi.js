@@ -213,6 +213,8 @@ function fromRemote(v) {
   }
 }
 
+const kAnswerSeconds = 60;
+
 class Browser {
   constructor(child, profile, socket) {
     this.child = child;
@@ -244,11 +246,21 @@ class Browser {
     });
   }
 
+  // A command unanswered after kAnswerSeconds fails, so that a browser which stops
+  // answering reads as a failure rather than a test that waits for CTest's time-out.
   send(method, params = {}) {
     const id = this.nextId++;
     return new Promise((resolve, reject) => {
       if (this.socket.closed) return reject(new Error("firefox went away"));
-      this.pending.set(id, { resolve, reject });
+      const late = setTimeout(() => {
+        this.pending.delete(id);
+        reject(new Error(`firefox: no answer to ${method} in ${kAnswerSeconds} s`));
+      }, kAnswerSeconds * 1000);
+      const done = (settle) => (value) => {
+        clearTimeout(late);
+        settle(value);
+      };
+      this.pending.set(id, { resolve: done(resolve), reject: done(reject) });
       this.socket.send(JSON.stringify({ id, method, params }));
     });
   }
