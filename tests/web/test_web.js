@@ -91,6 +91,14 @@ function sinkPeak(seconds) {
   });
 }
 
+// The brightest channel of any pixel on the canvas as the page shows it now.
+async function canvasBrightest(page) {
+  const rgb = rgbOf(await page.screenshot("#canvas"));
+  let most = 0;
+  for (const v of rgb) most = Math.max(most, v);
+  return most;
+}
+
 async function pageCase(page) {
   await page.waitFor(`!document.getElementById("question").hidden`, 30);
   check("the question is asked", await page.evaluate(`document.body.innerText.includes("Fullscreen?")`));
@@ -98,6 +106,8 @@ async function pageCase(page) {
   await page.waitFor(`window.glimwickState !== "loading"`, 60);
   check("No starts the show", (await page.evaluate("window.glimwickState")) === "running",
         await page.evaluate(`document.getElementById("line").textContent`));
+  const lit = await canvasBrightest(page);
+  check("the picture is lit", lit > 24, "brightest channel " + lit);
   check("the canvas changes between two reads a second apart", await canvasMoves(page));
   const audio = await page.evaluate(`(() => { const c = Module.glimwickAudio; return { state: c.state,
     rate: c.sampleRate, baseLatency: c.baseLatency, outputLatency: c.outputLatency,
