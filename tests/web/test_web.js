@@ -4,7 +4,7 @@
 //   page     no console error; "No" starts the show; the canvas changes a second apart;
 //            sound suspended mid-show is said once, the picture goes on, the music comes
 //            back on resume; Escape ends it and the page says so; under with_pulse.sh
-//            (PULSE_SERVER set), the music is heard on the server's "glimwick" sink
+//            the music is heard on the private server's "glimwick" sink
 //   fullscreen  Yes on a 16:9 screen: the picture fills the height, 4:3 kept, black bars
 //            left and right; Escape leaves fullscreen and ends the show
 //   missing  the music file not served: the page shows the one line
@@ -67,10 +67,10 @@ async function canvasMoves(page) {
 }
 
 // The loudest sample on the PulseAudio sink "glimwick" over the next seconds, read from its
-// monitor (16-bit, so up to 32768), or null with no private server (PULSE_SERVER unset).
+// monitor (16-bit, so up to 32768), or null outside with_pulse.sh (GLIMWICK_PULSE_PID unset).
 // with_pulse.sh keeps a stream of zeros on the sink, so only the page can make it loud.
 function sinkPeak(seconds) {
-  if (!process.env.PULSE_SERVER) return Promise.resolve(null);
+  if (!process.env.GLIMWICK_PULSE_PID) return Promise.resolve(null);
   const rate = 8000, want = Math.round(rate * seconds) * 2;
   return new Promise((resolve) => {
     const rec = spawn("parec", ["-d", "glimwick.monitor", "--raw", "--format=s16le", "--channels=1",
