@@ -151,6 +151,26 @@ class Page {
     return this.browser.send(method, params, this.sessionId);
   }
 
+  navigate(url) {
+    return this.send("Page.navigate", { url });
+  }
+
+  // Runs source before each document's own scripts in this tab.
+  addPreloadScript(source) {
+    return this.send("Page.addScriptToEvaluateOnNewDocument", { source });
+  }
+
+  // The page's size in CSS pixels at scale device pixels each, on a screen of that size
+  // (mobile: laid out as a phone lays out a page).
+  setViewport({ width, height, scale = 1, mobile = false }) {
+    return this.send("Emulation.setDeviceMetricsOverride", { width, height, deviceScaleFactor: scale,
+                                                             mobile, screenWidth: width, screenHeight: height });
+  }
+
+  close() {
+    return this.send("Page.close");
+  }
+
   async evaluate(expression) {
     const result = await this.send("Runtime.evaluate", { expression, returnByValue: true, awaitPromise: true });
     if (result.exceptionDetails) throw new Error("evaluate " + expression + ": " + result.exceptionDetails.text);
@@ -183,11 +203,14 @@ class Page {
       await this.send("Input.dispatchKeyEvent", { type, key: name, code, windowsVirtualKeyCode: keyCode });
   }
 
-  // The element's area as the compositor shows it, PNG bytes.
+  // The element's area (the whole page without a selector) as the compositor shows it,
+  // PNG bytes.
   async screenshot(selector) {
-    const clip = await this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
-      return { x: r.x, y: r.y, width: r.width, height: r.height, scale: 1 }; })()`);
-    const { data } = await this.send("Page.captureScreenshot", { format: "png", clip });
+    const params = { format: "png" };
+    if (selector)
+      params.clip = await this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
+        return { x: r.x, y: r.y, width: r.width, height: r.height, scale: 1 }; })()`);
+    const { data } = await this.send("Page.captureScreenshot", params);
     return Buffer.from(data, "base64");
   }
 }

@@ -1,7 +1,10 @@
-// The web build in headless Chromium: node tests/web/test_web.js CASE DIST [SOURCE_DIR]
+// The web build in a headless browser: node tests/web/test_web.js [--firefox] CASE DIST [SOURCE_DIR]
+// (Chromium over the DevTools protocol, browser.js; with --firefox, Firefox ESR over
+// WebDriver BiDi, bidi.js; the same cases on either)
 //   page     no console error; "No" starts the show; the canvas changes a second apart;
 //            sound suspended mid-show is said once, the picture goes on, the music comes
-//            back on resume; Escape ends it and the page says so
+//            back on resume; Escape ends it and the page says so; under with_pulse.sh
+//            the music is heard on the private server's "glimwick" sink
 //   fullscreen  Yes on a 16:9 screen: the picture fills the height, 4:3 kept, black bars
 //            left and right; Escape leaves fullscreen and ends the show
 //   missing  the music file not served: the page shows the one line
@@ -19,11 +22,23 @@
 //            compared with tests/golden/ (SOURCE_DIR) as the native golden test does,
 //            in the tests' copy of the folder (DIST, here the -frames one)
 "use strict";
-const { execFileSync } = require("child_process");
+const { execFileSync, spawn } = require("child_process");
 const fs = require("fs");
 const os = require("os");
 const path = require("path");
-const { serve, launch, Page } = require("./browser.js");
+const { serve } = require("./browser.js");
+
+// Per browser: its driver and the launch options the cases need (Chromium: extra command
+// line flags; Firefox: extra prefs).
+const kBrowsers = {
+  chromium: { driver: "./browser.js", options: {
+    "no-webgl": ["--disable-webgl"],
+    "no-audio": ["--autoplay-policy=document-user-activation-required"] } },
+  firefox: { driver: "./bidi.js", options: {
+    "no-webgl": { extraPrefs: { "webgl.disabled": true } },
+    "no-audio": { extraPrefs: { "media.autoplay.default": 1, "media.autoplay.block-webaudio": true } } } },
+};
+let Page = null; // the browser's, set in main
 
 let failures = 0;
 function check(what, ok, detail = "") {
@@ -51,6 +66,39 @@ async function canvasMoves(page) {
   return false;
 }
 
+// The loudest sample on the PulseAudio sink "glimwick" over the next seconds, read from its
+// monitor (16-bit, so up to 32768), or null outside with_pulse.sh (GLIMWICK_PULSE_PID unset).
+// with_pulse.sh keeps a stream of zeros on the sink, so only the page can make it loud.
+function sinkPeak(seconds) {
+  if (!process.env.GLIMWICK_PULSE_PID) return Promise.resolve(null);
+  const rate = 8000, want = Math.round(rate * seconds) * 2;
+  return new Promise((resolve) => {
+    const rec = spawn("parec", ["-d", "glimwick.monitor", "--raw", "--format=s16le", "--channels=1",
+                                "--rate=" + rate, "--latency-msec=50"], { stdio: ["ignore", "pipe", "ignore"] });
+    const chunks = [];
+    let got = 0;
+    rec.stdout.on("data", (chunk) => {
+      chunks.push(chunk);
+      got += chunk.length;
+      if (got >= want) rec.kill("SIGTERM");
+    });
+    rec.on("close", () => {
+      const samples = Buffer.concat(chunks);
+      let peak = got >= want ? 0 : -1; // -1: parec ended early
+      for (let i = 0; i + 1 < samples.length; i += 2) peak = Math.max(peak, Math.abs(samples.readInt16LE(i)));
+      resolve(peak);
+    });
+  });
+}
+
+// The brightest channel of any pixel on the canvas as the page shows it now.
+async function canvasBrightest(page) {
+  const rgb = rgbOf(await page.screenshot("#canvas"));
+  let most = 0;
+  for (const v of rgb) most = Math.max(most, v);
+  return most;
+}
+
 async function pageCase(page) {
   await page.waitFor(`!document.getElementById("question").hidden`, 30);
   check("the question is asked", await page.evaluate(`document.body.innerText.includes("Fullscreen?")`));
@@ -58,6 +106,8 @@ async function pageCase(page) {
   await page.waitFor(`window.glimwickState !== "loading"`, 60);
   check("No starts the show", (await page.evaluate("window.glimwickState")) === "running",
         await page.evaluate(`document.getElementById("line").textContent`));
+  const lit = await canvasBrightest(page);
+  check("the picture is lit", lit > 24, "brightest channel " + lit);
   check("the canvas changes between two reads a second apart", await canvasMoves(page));
   const audio = await page.evaluate(`(() => { const c = Module.glimwickAudio; return { state: c.state,
     rate: c.sampleRate, baseLatency: c.baseLatency, outputLatency: c.outputLatency,
@@ -66,6 +116,9 @@ async function pageCase(page) {
   check("the music plays", audio.state === "running");
   check("the music is queued ahead on the page's context", await page.evaluate(
     `!!Module.glimwickStream && Module.glimwickStream.nodes.length > 0 && Module.glimwickStream.queued > 0`));
+  const peak = await sinkPeak(3);
+  if (peak !== null) check("the music is heard on the sound server's sink", peak > 300, "peak sample " + peak) &&
+    console.log("sink peak sample: " + peak);
 
   // The browser suspends sound mid-show: the picture goes on, the loss is said once, and
   // the music is back on a new stream within the keeper's second once sound resumes.
@@ -119,9 +172,8 @@ async function smallScreensCase(browser, url) {
   const shots = process.env.GLIMWICK_WEB_SHOTS;
   for (const [w, h, scale, mobile] of [[1366, 650, 1, false], [390, 844, 3, true]]) {
     const page = await Page.open(browser, "about:blank");
-    await page.send("Emulation.setDeviceMetricsOverride", { width: w, height: h, deviceScaleFactor: scale,
-                                                              mobile, screenWidth: w, screenHeight: h });
-    await page.send("Page.navigate", { url });
+    await page.setViewport({ width: w, height: h, scale, mobile });
+    await page.navigate(url);
     await page.waitFor(`!document.getElementById("question").hidden`, 30);
     await page.click("#no");
     await page.waitFor(`window.glimwickState !== "loading"`, 60);
@@ -142,11 +194,10 @@ async function smallScreensCase(browser, url) {
     check(label + ": the buffer stays 1024 x 768", box.bufferW === 1024 && box.bufferH === 768, seen);
     if (shots) {
       await sleep(3000); // past the opening flash
-      const { data } = await page.send("Page.captureScreenshot", { format: "png" });
-      fs.writeFileSync(path.join(shots, `page-${w}x${h}.png`), Buffer.from(data, "base64"));
+      fs.writeFileSync(path.join(shots, `page-${w}x${h}.png`), await page.screenshot());
     }
     check(label + ": no console error", page.errors.length === 0, page.errors.join("; "));
-    await page.send("Page.close");
+    await page.close();
   }
 }
 
@@ -166,8 +217,7 @@ function brightest(rgb, width, x0, x1, y0, y1) {
 
 async function fullscreenCase(page) {
   const [w, h] = [1280, 720]; // the picture: 960 x 720 from x = 160, its band rows 120 to 600
-  await page.send("Emulation.setDeviceMetricsOverride", { width: w, height: h, deviceScaleFactor: 1,
-                                                            mobile: false, screenWidth: w, screenHeight: h });
+  await page.setViewport({ width: w, height: h });
   await page.waitFor(`!document.getElementById("question").hidden`, 30);
   await page.click("#yes");
   await page.waitFor(`window.glimwickState !== "loading"`, 60);
@@ -286,7 +336,12 @@ async function goldenCase(page, source, table) {
 }
 
 async function main() {
-  const [which, dist, source] = process.argv.slice(2);
+  const args = process.argv.slice(2);
+  const kind = args[0] === "--firefox" ? (args.shift(), "firefox") : "chromium";
+  const [which, dist, source] = args;
+  const { driver, options } = kBrowsers[kind];
+  const { launch } = require(driver);
+  Page = require(driver).Page;
   let root = path.resolve(dist);
   let scratch = null;
   if (which === "missing") { // the folder as served, less its music
@@ -298,9 +353,7 @@ async function main() {
   const table = which === "golden" ? readGoldenTable(path.resolve(source)) : null;
   if (which === "frames") root = path.dirname(root); // DIST and DIST-frames
   const server = await serve(root);
-  const flags = { "no-webgl": ["--disable-webgl"],
-                  "no-audio": ["--autoplay-policy=document-user-activation-required"] };
-  const browser = launch(flags[which] || []);
+  const browser = await launch(options[which]);
   try {
     let url = `http://127.0.0.1:${server.address().port}/`;
     if (which === "golden")
@@ -311,8 +364,8 @@ async function main() {
     if (which === "frames") await framesCase(browser, url.replace(/\/$/, ""), path.basename(dist));
     else if (which === "small-screens") await smallScreensCase(browser, url);
     else if (which === "slow-audio") {
-      await page.send("Page.addScriptToEvaluateOnNewDocument", { source: kSlowAudio });
-      await page.send("Page.navigate", { url });
+      await page.addPreloadScript(kSlowAudio);
+      await page.navigate(url);
       await slowAudioCase(page);
     }
     else if (which === "page") await pageCase(page);
