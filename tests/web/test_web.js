@@ -335,10 +335,8 @@ async function goldenCase(page, source, table) {
   check("no exception", !page.errors.some((e) => e.startsWith("exception")), page.errors.join("; "));
 }
 
-async function main() {
-  const args = process.argv.slice(2);
-  const kind = args[0] === "--firefox" ? (args.shift(), "firefox") : "chromium";
-  const [which, dist, source] = args;
+// One run of a case in a new browser and server; throws when the browser stops answering.
+async function runCase(kind, which, dist, source) {
   const { driver, options } = kBrowsers[kind];
   const { launch } = require(driver);
   Page = require(driver).Page;
@@ -383,6 +381,23 @@ async function main() {
     await browser.close();
     server.close();
     if (scratch) fs.rmSync(scratch, { recursive: true, force: true });
+  }
+}
+
+async function main() {
+  const args = process.argv.slice(2);
+  const kind = args[0] === "--firefox" ? (args.shift(), "firefox") : "chromium";
+  const [which, dist, source] = args;
+  try {
+    await runCase(kind, which, dist, source);
+  } catch (e) {
+    // Firefox ESR can freeze a page for minutes inside its own audio start (docs/web.md):
+    // the page then answers nothing. That one fault of the browser's gets a second run in
+    // a new browser, said in the log; any other failure, or a second freeze, stands.
+    if (kind !== "firefox" || !/^firefox: no answer/.test(e.message)) throw e;
+    console.log("NOTE: " + e.message + "; Firefox froze (its audio start, docs/web.md): the case once more");
+    failures = 0;
+    await runCase(kind, which, dist, source);
   }
   console.log(failures === 0 ? "all passed" : failures + " failed");
   process.exit(failures === 0 ? 0 : 1);
