@@ -7,6 +7,7 @@ const fs = require("fs");
 const http = require("http");
 const os = require("os");
 const path = require("path");
+const { boxOf, waitFor, endBrowser } = require("./browser.js");
 
 // A minimal RFC 6455 client: text messages out (masked, as a client must), text messages
 // in (16- and 64-bit lengths, fragmented ones joined), pings answered, close echoed.
@@ -271,26 +272,9 @@ class Browser {
 
   // Ends Firefox (its own process; its content processes follow it) and removes its profile.
   async close() {
-    if (!this.exited) {
-      const exited = new Promise((resolve) => this.child.once("exit", resolve));
-      this.child.kill("SIGTERM");
-      const late = setTimeout(() => this.child.kill("SIGKILL"), 5000);
-      await exited;
-      clearTimeout(late);
-    }
+    const ending = endBrowser(this);
     this.socket.close();
-    for (let tries = 0; ; tries++) {
-      try {
-        fs.rmSync(this.profile, { recursive: true, force: true });
-        return;
-      } catch (e) {
-        if (tries >= 50) {
-          console.log("note: could not remove " + this.profile + ": " + e.message);
-          return;
-        }
-        await new Promise((r) => setTimeout(r, 200));
-      }
-    }
+    await ending;
   }
 }
 
@@ -402,20 +386,14 @@ class Page {
     return fromRemote(r.result);
   }
 
-  async waitFor(expression, seconds) {
-    const until = Date.now() + seconds * 1000;
-    for (;;) {
-      const value = await this.evaluate(expression).catch(() => false);
-      if (value) return value;
-      if (Date.now() > until) throw new Error("timed out after " + seconds + " s waiting for " + expression);
-      await new Promise((r) => setTimeout(r, 100));
-    }
+  waitFor(expression, seconds) {
+    return waitFor(this, expression, seconds);
   }
 
   // A real pointer click in the middle of the element (a user gesture).
   async click(selector) {
-    const box = await this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
-      return { x: r.x + r.width / 2, y: r.y + r.height / 2 }; })()`);
+    const r = await this.evaluate(boxOf(selector));
+    const box = { x: r.x + r.width / 2, y: r.y + r.height / 2 };
     await this.send("input.performActions", { actions: [{ type: "pointer", id: "mouse", parameters: { pointerType: "mouse" },
       actions: [{ type: "pointerMove", x: Math.round(box.x), y: Math.round(box.y) },
                 { type: "pointerDown", button: 0 }, { type: "pointerUp", button: 0 }] }] });
@@ -432,9 +410,7 @@ class Page {
   async screenshot(selector) {
     const params = {};
     if (selector) {
-      const r = await this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
-        return { x: r.x, y: r.y, width: r.width, height: r.height }; })()`);
-      params.clip = { type: "box", ...r };
+      params.clip = { type: "box", ...(await this.evaluate(boxOf(selector))) };
     }
     const { data } = await this.send("browsingContext.captureScreenshot", params);
     return Buffer.from(data, "base64");

@@ -29,6 +29,24 @@ function serve(root) {
   return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
 }
 
+// What either browser's page runs to find an element's box in CSS pixels.
+function boxOf(selector) {
+  return `(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
+    return { x: r.x, y: r.y, width: r.width, height: r.height }; })()`;
+}
+
+// Polls page.evaluate(expression) until it is truthy (a throw counts as not yet: the page
+// may still be loading); throws after seconds.
+async function waitFor(page, expression, seconds) {
+  const until = Date.now() + seconds * 1000;
+  for (;;) {
+    const value = await page.evaluate(expression).catch(() => false);
+    if (value) return value;
+    if (Date.now() > until) throw new Error("timed out after " + seconds + " s waiting for " + expression);
+    await new Promise((r) => setTimeout(r, 100));
+  }
+}
+
 class Browser {
   constructor(child, profile) {
     this.child = child;
@@ -76,26 +94,31 @@ class Browser {
   }
 
   // Ends Chromium (its own process only) and removes its profile once it has exited.
-  async close() {
-    if (!this.exited) {
-      const exited = new Promise((resolve) => this.child.once("exit", resolve));
-      this.child.kill("SIGTERM");
-      const late = setTimeout(() => this.child.kill("SIGKILL"), 5000);
-      await exited;
-      clearTimeout(late);
-    }
-    // Its helper processes may still be writing there for a moment after it exits.
-    for (let tries = 0; ; tries++) {
-      try {
-        fs.rmSync(this.profile, { recursive: true, force: true });
+  close() {
+    return endBrowser(this);
+  }
+}
+
+// Ends a browser's own process (SIGTERM, SIGKILL after 5 s) unless it has exited, then
+// removes its profile, which its helper processes may still be writing to for a moment.
+async function endBrowser({ child, exited, profile }) {
+  if (!exited) {
+    const gone = new Promise((resolve) => child.once("exit", resolve));
+    child.kill("SIGTERM");
+    const late = setTimeout(() => child.kill("SIGKILL"), 5000);
+    await gone;
+    clearTimeout(late);
+  }
+  for (let tries = 0; ; tries++) {
+    try {
+      fs.rmSync(profile, { recursive: true, force: true });
+      return;
+    } catch (e) {
+      if (tries >= 50) {
+        console.log("note: could not remove " + profile + ": " + e.message);
         return;
-      } catch (e) {
-        if (tries >= 50) {
-          console.log("note: could not remove " + this.profile + ": " + e.message);
-          return;
-        }
-        await new Promise((r) => setTimeout(r, 200));
       }
+      await new Promise((r) => setTimeout(r, 200));
     }
   }
 }
@@ -177,23 +200,15 @@ class Page {
     return result.result.value;
   }
 
-  // Polls expression until it is truthy (a throw counts as not yet: the page may still be
-  // loading); throws after seconds.
-  async waitFor(expression, seconds) {
-    const until = Date.now() + seconds * 1000;
-    for (;;) {
-      const value = await this.evaluate(expression).catch(() => false);
-      if (value) return value;
-      if (Date.now() > until) throw new Error("timed out after " + seconds + " s waiting for " + expression);
-      await new Promise((r) => setTimeout(r, 100));
-    }
+  waitFor(expression, seconds) {
+    return waitFor(this, expression, seconds);
   }
 
   // A real mouse click in the middle of the element: a user gesture, as browsers want
   // before sound may start.
   async click(selector) {
-    const box = await this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
-      return { x: r.x + r.width / 2, y: r.y + r.height / 2 }; })()`);
+    const r = await this.evaluate(boxOf(selector));
+    const box = { x: r.x + r.width / 2, y: r.y + r.height / 2 };
     for (const type of ["mousePressed", "mouseReleased"])
       await this.send("Input.dispatchMouseEvent", { type, x: box.x, y: box.y, button: "left", clickCount: 1 });
   }
@@ -208,11 +223,10 @@ class Page {
   async screenshot(selector) {
     const params = { format: "png" };
     if (selector)
-      params.clip = await this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)}).getBoundingClientRect();
-        return { x: r.x, y: r.y, width: r.width, height: r.height, scale: 1 }; })()`);
+      params.clip = { ...(await this.evaluate(boxOf(selector))), scale: 1 };
     const { data } = await this.send("Page.captureScreenshot", params);
     return Buffer.from(data, "base64");
   }
 }
 
-module.exports = { serve, launch, Page };
+module.exports = { serve, launch, Page, boxOf, waitFor, endBrowser };
