@@ -16,6 +16,8 @@
 #                  Chromium with its GPU blocklist ignored (Mesa's GL), chromium-vulkan
 #                  with ANGLE on Vulkan as well (Mesa's lavapipe without a GPU)
 # GLIMWICK_SCREEN_SYNC_SHOT=FILE.png: a screenshot of the whole screen halfway through.
+# GLIMWICK_SCREEN_SYNC_PAGE=QUERY: more of the page's address for the browsers, e.g.
+#   context=desynchronized:false (the tests' copy's other WebGL context attributes).
 # The tool runs this script again as its command (--run TARGET SECONDS WORK), whose output
 # is the tool's: the "patch X Y W H" line alone; everything else goes to files in WORK.
 set -eu
@@ -120,7 +122,7 @@ chromium | chromium-vulkan | firefox)
         </dev/null >"$work/port" 2>"$work/server-err" &
     started+=("$!")
     wait_for 20 test -s "$work/port" || { say "the page server did not start ($(cat "$work/server-err"))"; exit 1; }
-    url="http://127.0.0.1:$(cat "$work/port")/index.html?frameLog"
+    url="http://127.0.0.1:$(cat "$work/port")/index.html?frameLog${GLIMWICK_SCREEN_SYNC_PAGE:+&$GLIMWICK_SCREEN_SYNC_PAGE}"
     mkdir -p "$work/profile"
     if [ "$target" = firefox ]; then
         # A fresh profile with no first-run pages, no update or telemetry traffic, and WebGL
