@@ -9,7 +9,7 @@
 // at the mercy of a loaded machine than the rate). The rasteriser is SwiftShader (Chromium's
 // headless default) unless --lavapipe asks for Mesa's Vulkan one through ANGLE. --page=QUERY
 // is appended to the page's address: on the tests' copy (DIST build-web/glimwick-web-frames)
-// e.g. --page=context=desynchronized:false for other WebGL context attributes.
+// e.g. --page=context=desynchronized:true for other WebGL context attributes.
 "use strict";
 const fs = require("fs");
 const path = require("path");
